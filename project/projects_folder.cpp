@@ -1,0 +1,8 @@
+// The projects folder next to the program, its list, autoload and rename.
+#include "app/editor.h"
+
+namespace rivulo {
+
+void Editor::openAutoloadProject() {}
+
+}  // namespace rivulo
