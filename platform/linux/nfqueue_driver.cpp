@@ -1,5 +1,7 @@
 #include "platform/linux/nfqueue_driver.h"
 
+#include "platform/linux/packet_segment.h"
+
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
@@ -8,6 +10,7 @@
 #include <netinet/ip.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,7 +31,8 @@ namespace rivulo {
 namespace {
 
 // driverData bits.
-constexpr uint64_t kLeftQueue = 1;  // dropped from the kernel queue; send = raw re-send
+constexpr uint64_t kLeftQueue = 1;     // dropped from the kernel queue; send = raw re-send
+constexpr uint64_t kUnfinished = 2;    // checksum left to the card, or a GSO/GRO packet
 
 // Netlink overhead around one copied packet: headers and attributes.
 constexpr size_t kMessageOverhead = 4096;
@@ -87,6 +91,7 @@ DriverError NfqueueDriver::open(const std::string& filterText, DriverMode mode, 
   heldInKernel_ = 0;
   maxIdSeen_ = 0;
   recvLength_ = recvOffset_ = 0;
+  mtus_.clear();
   if (DriverError e = filter_.compile(filterText.empty() ? std::string("true") : filterText)) return e;
   loIndex_ = if_nametoindex("lo");
   wake_.reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
@@ -118,10 +123,10 @@ DriverError NfqueueDriver::configure(uint8_t command, bool withParams) {
   if (withParams) {
     nfq_nlmsg_cfg_put_params(nlh, NFQNL_COPY_PACKET, 0xffff);
     nfq_nlmsg_cfg_put_qmaxlen(nlh, kKernelQueueLength);
-    // Fail-open: a full queue lets packets pass instead of dropping them. No
-    // GSO flag: the kernel then segments and completes checksums, so what we
-    // re-send is valid on the wire.
-    mnl_attr_put_u32(nlh, NFQA_CFG_FLAGS, htonl(NFQA_CFG_F_FAIL_OPEN));
+    // Fail-open: a full queue lets packets pass instead of dropping them.
+    // GSO: large TCP segments come to us whole (one verdict instead of dozens);
+    // the few we re-send are cut and their checksums completed by rawSend.
+    mnl_attr_put_u32(nlh, NFQA_CFG_FLAGS, htonl(NFQA_CFG_F_FAIL_OPEN | NFQA_CFG_F_GSO));
     mnl_attr_put_u32(nlh, NFQA_CFG_MASK, htonl(NFQA_CFG_F_FAIL_OPEN | NFQA_CFG_F_GSO));
   }
   if (mnl_socket_sendto(nl_.get(), nlh, nlh->nlmsg_len) < 0) return errnoError(errno, "queue configuration");
@@ -295,8 +300,27 @@ DriverError NfqueueDriver::receiveQueued(uint8_t* buffer, size_t capacity, size_
     address.outbound = outbound;
     address.packetId = id;
     address.interfaceIndex = ifindex;
+    if (attr[NFQA_SKB_INFO]) {
+      const uint32_t info = ntohl(mnl_attr_get_u32(attr[NFQA_SKB_INFO]));
+      if (info & (NFQA_SKB_CSUMNOTREADY | NFQA_SKB_GSO)) address.driverData |= kUnfinished;
+    }
     return {};
   }
+}
+
+size_t NfqueueDriver::interfaceMtu(uint32_t ifindex) {
+  std::lock_guard lock(mtuMutex_);
+  for (const auto& [index, mtu] : mtus_)
+    if (index == ifindex) return mtu;
+  size_t mtu = 1500;
+  char name[IF_NAMESIZE] = {};
+  if (if_indextoname(ifindex, name) != nullptr) {
+    ifreq request{};
+    std::memcpy(request.ifr_name, name, sizeof request.ifr_name);
+    if (ioctl(raw4_.get(), SIOCGIFMTU, &request) == 0 && request.ifr_mtu >= 576) mtu = static_cast<size_t>(request.ifr_mtu);
+  }
+  mtus_.emplace_back(ifindex, mtu);
+  return mtu;
 }
 
 void NfqueueDriver::flushVerdicts() {
@@ -331,6 +355,20 @@ void NfqueueDriver::verdict(uint32_t id, int v) {
 }
 
 DriverError NfqueueDriver::rawSend(const uint8_t* data, size_t length, const PacketAddress& address) {
+  const bool unfinished = (address.driverData & kUnfinished) != 0;
+  // Arriving copies go to this machine over loopback, whose MTU takes any
+  // packet; leaving ones must fit the interface they leave by.
+  const size_t mtu = address.outbound && address.interfaceIndex != 0 ? interfaceMtu(address.interfaceIndex) : 65535;
+  if (!unfinished && length <= mtu) return rawSendOne(data, length, address);
+  DriverError failure;
+  forEachSegment(data, length, mtu, unfinished, [&](const uint8_t* piece, size_t size) {
+    failure = rawSendOne(piece, size, address);
+    return !failure;
+  });
+  return failure;
+}
+
+DriverError NfqueueDriver::rawSendOne(const uint8_t* data, size_t length, const PacketAddress& address) {
   if (length < 1) return {DriverErrorKind::Other, static_cast<uint32_t>(EINVAL), "empty packet"};
   const uint8_t version = data[0] >> 4;
   msghdr msg{};

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/packet_driver.h"
@@ -92,6 +93,8 @@ class NfqueueDriver final : public PacketDriver {
   void verdict(uint32_t id, int verdict);
   void flushVerdicts();
   DriverError rawSend(const uint8_t* data, size_t length, const PacketAddress& address);
+  DriverError rawSendOne(const uint8_t* data, size_t length, const PacketAddress& address);
+  size_t interfaceMtu(uint32_t ifindex);
   void drainInFlight(int graceMs);
 
   DriverMode mode_ = DriverMode::EffectPipeline;
@@ -104,6 +107,8 @@ class NfqueueDriver final : public PacketDriver {
   UniqueFd wake_;      // eventfd: a receive shutdown wakes the blocked poll
   UniqueFd raw4_, raw6_;
   UniqueFd packetSocket_;  // passive monitor
+  std::mutex mtuMutex_;
+  std::vector<std::pair<uint32_t, size_t>> mtus_;
   InstalledRules rules_;
 
   // Receive state (capture thread only).
