@@ -359,22 +359,31 @@ DriverError NfqueueDriver::rawSend(const uint8_t* data, size_t length, const Pac
   // Arriving copies go to this machine over loopback, whose MTU takes any
   // packet; leaving ones must fit the interface they leave by.
   const size_t mtu = address.outbound && address.interfaceIndex != 0 ? interfaceMtu(address.interfaceIndex) : 65535;
-  if (!unfinished && length <= mtu) return rawSendOne(data, length, address);
-  DriverError failure;
+  if (!unfinished && length <= mtu) {
+    const iovec one{const_cast<uint8_t*>(data), length};
+    return rawSendPieces(&one, 1, address);
+  }
+  // A large segment becomes dozens of packets: cut them all, then hand them
+  // to the kernel in one sendmmsg call.
+  std::vector<uint8_t> pieces;
+  std::vector<std::pair<size_t, size_t>> spans;
+  pieces.reserve(length + length / 16 + 256);
   forEachSegment(data, length, mtu, unfinished, [&](const uint8_t* piece, size_t size) {
-    failure = rawSendOne(piece, size, address);
-    return !failure;
+    spans.emplace_back(pieces.size(), size);
+    pieces.insert(pieces.end(), piece, piece + size);
+    return true;
   });
-  return failure;
+  std::vector<iovec> iov(spans.size());
+  for (size_t i = 0; i < spans.size(); ++i) iov[i] = {pieces.data() + spans[i].first, spans[i].second};
+  return rawSendPieces(iov.data(), iov.size(), address);
 }
 
-DriverError NfqueueDriver::rawSendOne(const uint8_t* data, size_t length, const PacketAddress& address) {
-  if (length < 1) return {DriverErrorKind::Other, static_cast<uint32_t>(EINVAL), "empty packet"};
+DriverError NfqueueDriver::rawSendPieces(const iovec* pieces, size_t count, const PacketAddress& address) {
+  if (count == 0 || pieces[0].iov_len < 1) return {DriverErrorKind::Other, static_cast<uint32_t>(EINVAL), "empty packet"};
+  const auto* data = static_cast<const uint8_t*>(pieces[0].iov_base);
+  const size_t length = pieces[0].iov_len;
   const uint8_t version = data[0] >> 4;
   msghdr msg{};
-  iovec iov{const_cast<uint8_t*>(data), length};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
   // Leaving packets go out of the interface they were leaving by. Arriving
   // copies are addressed to this machine and are routed back in locally.
@@ -420,11 +429,29 @@ DriverError NfqueueDriver::rawSendOne(const uint8_t* data, size_t length, const 
     }
   }
   if (fd < 0) return {DriverErrorKind::Other, static_cast<uint32_t>(EAFNOSUPPORT), "packet family"};
-  for (;;) {
-    if (::sendmsg(fd, &msg, 0) >= 0) return {};
-    if (errno == EINTR) continue;
-    return errnoError(errno, "raw send");
+  if (count == 1) {
+    msg.msg_iov = const_cast<iovec*>(pieces);
+    msg.msg_iovlen = 1;
+    for (;;) {
+      if (::sendmsg(fd, &msg, 0) >= 0) return {};
+      if (errno == EINTR) continue;
+      return errnoError(errno, "raw send");
+    }
   }
+  std::vector<mmsghdr> batch(count);
+  for (size_t i = 0; i < count; ++i) {
+    batch[i].msg_hdr = msg;
+    batch[i].msg_hdr.msg_iov = const_cast<iovec*>(&pieces[i]);
+    batch[i].msg_hdr.msg_iovlen = 1;
+  }
+  size_t sent = 0;
+  while (sent < count) {
+    int n = ::sendmmsg(fd, batch.data() + sent, static_cast<unsigned>(count - sent), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return errnoError(n < 0 ? errno : EIO, "raw send");
+    sent += static_cast<size_t>(n);
+  }
+  return {};
 }
 
 DriverError NfqueueDriver::send(const uint8_t* data, size_t length, const PacketAddress& address) {

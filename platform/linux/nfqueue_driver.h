@@ -27,6 +27,7 @@
 #include "platform/linux/nfqueue_rules.h"
 
 struct mnl_socket;
+struct iovec;
 
 namespace rivulo {
 
@@ -93,7 +94,7 @@ class NfqueueDriver final : public PacketDriver {
   void verdict(uint32_t id, int verdict);
   void flushVerdicts();
   DriverError rawSend(const uint8_t* data, size_t length, const PacketAddress& address);
-  DriverError rawSendOne(const uint8_t* data, size_t length, const PacketAddress& address);
+  DriverError rawSendPieces(const iovec* pieces, size_t count, const PacketAddress& address);
   size_t interfaceMtu(uint32_t ifindex);
   void drainInFlight(int graceMs);
 

@@ -258,6 +258,29 @@ TEST_F(HeadlessE2E, ThrottleHoldsTcpToTheRate) {
   stop(run);
 }
 
+// Large TCP segments that are held (re-sent by us, cut to the MTU) or copied
+// must arrive with valid checksums, or TCP would stall to nothing.
+TEST_F(HeadlessE2E, TcpSurvivesHeldAndCopiedLargeSegments) {
+  if (test::shell("command -v iperf3").exitCode != 0) GTEST_SKIP() << "needs iperf3";
+  auto mbits = [&](const std::string& extra) {
+    net_->in(net_->b(), "iperf3 -s -1 -D -p 5202");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto r = net_->in(net_->a(), std::string("timeout 20 iperf3 -c ") + NamespacePair::kAddrB + " -p 5202 -t 3 -f m " +
+                                     extra + " | grep receiver");
+    size_t unit = r.output.find("Mbits/sec");
+    if (unit == std::string::npos) return 0.0;
+    size_t start = r.output.rfind(' ', unit - 2);
+    return std::atof(r.output.c_str() + start + 1);
+  };
+  writeProject({{5, 20}}, {{11, 100}});
+  Headless run(net_->a(), project_.string());
+  ASSERT_TRUE(run.waitStarted()) << run.output();
+  EXPECT_GT(mbits(""), 20.0) << "held leaving segments";
+  EXPECT_GT(mbits("-R"), 20.0) << "copied arriving segments";
+  std::string out = stop(run);
+  EXPECT_EQ(out.find("DRIVER ERROR"), std::string::npos) << out;
+}
+
 TEST_F(HeadlessE2E, HoldAndBurstShapes) {
   writeProject({{9, 250}}, {});
   {
