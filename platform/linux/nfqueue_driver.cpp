@@ -354,7 +354,20 @@ void NfqueueDriver::verdict(uint32_t id, int v) {
   if (full) flushVerdicts();
 }
 
+namespace {
+
+// A copy of an arriving multicast or broadcast packet cannot be handed to
+// this machine through a raw socket: it would be sent out to the link again.
+bool groupDestination(const uint8_t* p, size_t length) {
+  if (length >= 20 && (p[0] >> 4) == 4) return p[16] >= 224 || (p[16] == 255 && p[17] == 255 && p[18] == 255 && p[19] == 255);
+  if (length >= 40 && (p[0] >> 4) == 6) return p[24] == 0xff;
+  return false;
+}
+
+}  // namespace
+
 DriverError NfqueueDriver::rawSend(const uint8_t* data, size_t length, const PacketAddress& address) {
+  if (!address.outbound && groupDestination(data, length)) return {};
   const bool unfinished = (address.driverData & kUnfinished) != 0;
   // Arriving copies go to this machine over loopback, whose MTU takes any
   // packet; leaving ones must fit the interface they leave by.

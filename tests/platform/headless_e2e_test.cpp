@@ -262,10 +262,12 @@ TEST_F(HeadlessE2E, ThrottleHoldsTcpToTheRate) {
 // must arrive with valid checksums, or TCP would stall to nothing.
 TEST_F(HeadlessE2E, TcpSurvivesHeldAndCopiedLargeSegments) {
   if (test::shell("command -v iperf3").exitCode != 0) GTEST_SKIP() << "needs iperf3";
+  int port = 5210;
   auto mbits = [&](const std::string& extra) {
-    net_->in(net_->b(), "iperf3 -s -1 -D -p 5202");
+    const std::string p = std::to_string(port++);
+    net_->in(net_->b(), "iperf3 -s -1 -D -p " + p);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto r = net_->in(net_->a(), std::string("timeout 20 iperf3 -c ") + NamespacePair::kAddrB + " -p 5202 -t 3 -f m " +
+    auto r = net_->in(net_->a(), std::string("timeout 20 iperf3 -c ") + NamespacePair::kAddrB + " -p " + p + " -t 3 -f m " +
                                      extra + " | grep receiver");
     size_t unit = r.output.find("Mbits/sec");
     if (unit == std::string::npos) return 0.0;
