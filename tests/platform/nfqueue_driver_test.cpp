@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -32,6 +34,7 @@ struct Scenario {
   int inDelayMs = 0;
   bool duplicateOut = false;
   bool dropIn = false;
+  bool monitor = false;  // passive monitor: count only
 };
 
 // Runs in the child: the driver in namespace `ns` until the parent closes
@@ -40,10 +43,29 @@ struct Scenario {
   int nsFd = ::open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
   if (nsFd < 0 || setns(nsFd, CLONE_NEWNET) != 0) _exit(3);
   NfqueueDriver driver;
-  DriverError e = driver.open(sc.filter, DriverMode::EffectPipeline, {});
+  DriverError e = driver.open(sc.filter, sc.monitor ? DriverMode::PassiveMonitor : DriverMode::EffectPipeline, {});
   char status = e ? 'E' : 'R';
   if (::write(readyFd, &status, 1) != 1) _exit(4);
   if (e) _exit(2);
+  if (sc.monitor) {
+    // Counts what passes until the parent says stop, then reports "in out".
+    std::atomic<int> in{0}, out{0};
+    std::thread capture([&] {
+      std::vector<uint8_t> buf(65535);
+      size_t len = 0;
+      PacketAddress a;
+      while (!driver.receive(buf.data(), buf.size(), len, a)) (a.outbound ? out : in)++;
+    });
+    char c;
+    while (::read(stopFd, &c, 1) > 0) {
+    }
+    driver.shutdown(ShutdownHow::Both);
+    capture.join();
+    driver.close();
+    std::string counts = std::to_string(in.load()) + " " + std::to_string(out.load());
+    if (::write(readyFd, counts.data(), counts.size()) < 0) _exit(4);
+    _exit(0);
+  }
 
   struct Held {
     std::vector<uint8_t> data;
@@ -131,7 +153,7 @@ class DriverRun {
     stopFd_ = stop[1];
     char status = 0;
     started_ = ::read(ready[0], &status, 1) == 1 && status == 'R';
-    ::close(ready[0]);
+    resultFd_ = ready[0];
   }
   ~DriverRun() {
     if (pid_ > 0) {
@@ -139,6 +161,15 @@ class DriverRun {
       waitpid(pid_, nullptr, 0);
     }
     if (stopFd_ >= 0) ::close(stopFd_);
+    if (resultFd_ >= 0) ::close(resultFd_);
+  }
+  // What the child reported before it exited (after stop).
+  std::string result() {
+    std::string text;
+    char buf[256];
+    ssize_t n;
+    while ((n = ::read(resultFd_, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+    return text;
   }
   bool started() const { return started_; }
   // Asks for a clean stop; the exit code of the child.
@@ -165,6 +196,7 @@ class DriverRun {
  private:
   pid_t pid_ = -1;
   int stopFd_ = -1;
+  int resultFd_ = -1;
   bool started_ = false;
 };
 
@@ -260,6 +292,26 @@ TEST_F(NfqueueDriverTest, SimpleFilterChoiceIsExpressedInTheRules) {
   EXPECT_EQ(p.received, 3);
   EXPECT_LT(p.maxMs, 100.0);  // ping is not tcp: untouched
   EXPECT_EQ(run.stop(), 0);
+}
+
+TEST_F(NfqueueDriverTest, PassiveMonitorCountsBothDirectionsWithoutRules) {
+  Scenario sc;
+  sc.monitor = true;
+  DriverRun run(net_->a(), sc);
+  ASSERT_TRUE(run.started());
+  EXPECT_FALSE(rulesIn(net_->a()));
+  auto p = parsePing(net_->in(net_->a(), std::string("ping -c 5 -i 0.1 -W 1 ") + NamespacePair::kAddrB).output);
+  EXPECT_EQ(p.received, 5);
+  net_->in(net_->a(), "ping -c 3 -i 0.1 -W 1 127.0.0.1");  // loopback: not counted
+  EXPECT_EQ(run.stop(), 0);
+  int in = -1, out = -1;
+  std::sscanf(run.result().c_str(), "%d %d", &in, &out);
+  // The five echoes each way, and at most a stray neighbour message; the
+  // three loopback echoes (six packets each way on lo) must not show.
+  EXPECT_GE(out, 5);
+  EXPECT_GE(in, 5);
+  EXPECT_LE(out, 7);
+  EXPECT_LE(in, 7);
 }
 
 TEST(NfqueueDriverErrors, RejectedFilterAndNoPrivilege) {
