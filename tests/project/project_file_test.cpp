@@ -385,6 +385,8 @@ TEST_F(ProjectFile, AFailedSaveKeepsTheOldFile) {
   if (!root) {
     EXPECT_EQ(readBytes(folder.file("locked/old.lwv")), kWorkedExample);
     fs::permissions(folder.path() / "locked", fs::perms::owner_all);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path() / "locked"), fs::directory_iterator()), 1);
+    fs::remove_all(folder.path() / "locked");
   } else {
     std::cout << "[ INFO ] running as root: the read-only folder case is left out\n";
   }
