@@ -162,8 +162,11 @@ fs::path temporaryNameFor(const fs::path& target) {
 void Editor::saveProject(const std::string& path) {
   fs::path temporary;
   try {
-    const fs::path target(path);
+    fs::path target(path);
     if (target.has_parent_path()) fs::create_directories(target.parent_path());
+    // A linked project is rewritten where it lives; renaming over the link
+    // would replace the link and leave the file it names stale.
+    if (fs::is_symlink(target)) target = fs::weakly_canonical(target);
     if (!target.has_filename()) {
       addLog("Save failed: could not open " + path);
       return;

@@ -401,5 +401,17 @@ TEST_F(ProjectFile, AFailedSaveKeepsTheOldFile) {
   EXPECT_EQ(names, (std::vector<std::string>{"good.lwv", "plain-file", "sub", "target-is-folder.lwv"}));
 }
 
+TEST_F(ProjectFile, SavingThroughALinkRewritesTheLinkedFile) {
+  fs::create_directory(folder.path() / "real");
+  const std::string real = folder.write("real/p.lwv", kWorkedExample);
+  fs::create_symlink(real, folder.path() / "link.lwv");
+  editor.addNode(NodeType::Phone, 0, 0);
+  editor.saveProject(folder.file("link.lwv"));
+  EXPECT_EQ(lastLog(), "Saved project to " + folder.file("link.lwv"));
+  EXPECT_TRUE(fs::is_symlink(folder.path() / "link.lwv"));
+  EXPECT_NE(readBytes(real).find("\"Phone 1\""), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path() / "real"), fs::directory_iterator()), 1);
+}
+
 }  // namespace
 }  // namespace rivulo
