@@ -255,12 +255,18 @@ void DivertEngine::enqueue(std::vector<uint8_t> data, const PacketAddress& addre
   pending.sequence = nextSequence_.fetch_add(1) + 1;
   pending.data = std::move(data);
   pending.address = address;
+  const uint64_t sequence = pending.sequence;
+  bool earliest = false;
   {
     std::lock_guard lock(queueMutex_);
     releaseQueue_.push_back(std::move(pending));
     std::push_heap(releaseQueue_.begin(), releaseQueue_.end(), PendingPacketOrder{});
+    earliest = releaseQueue_.front().sequence == sequence;
   }
-  queueCondition_.notify_one();
+  // The release loop sleeps until the earliest packet is due; only a packet
+  // that is now the earliest changes that deadline. Waking it for every
+  // packet would cost a system call per packet under load.
+  if (earliest) queueCondition_.notify_one();
 }
 
 bool DivertEngine::send(const uint8_t* data, size_t length, const PacketAddress& address) {

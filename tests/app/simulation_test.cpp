@@ -87,6 +87,20 @@ TEST_F(SimulationTest, StopRestoresTheDefaultPingTimeoutAndAlwaysLogs) {
   EXPECT_EQ(ui.logCount(kStopped), 2);
 }
 
+TEST_F(SimulationTest, EveryFrameWhileLiveHandsTheResolvedPairToTheEngine) {
+  ActiveEffects stale;
+  stale.inbound.latencyMs = 777;
+  editor.engine.applyEffects(stale);
+  ui.frame(2);
+  EXPECT_EQ(editor.engine.currentEffects(), stale);  // IDLE: the engine is left alone
+
+  ASSERT_TRUE(editor.startSimulation());
+  editor.engine.applyEffects(stale);
+  ui.frame();
+  EXPECT_EQ(editor.engine.currentEffects(), editor.resolveEffects());
+  EXPECT_EQ(net->opens().size(), 1u);  // no restart of the driver
+}
+
 TEST_F(SimulationTest, HeldPacketsAreSentWhenTheSimulationStops) {
   ui.frame();
   ASSERT_TRUE(editor.startSimulation());
