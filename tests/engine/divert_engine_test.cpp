@@ -154,6 +154,7 @@ TEST_F(DivertEngineTest, DelaysAddUpAndHeldPacketsLeaveInArrivalOrder) {
   EXPECT_EQ(net->held().size(), 20u);
   ASSERT_TRUE(net->waitForSends(20));
   std::vector<SentPacket> sent = net->sent();
+  ASSERT_EQ(sent.size(), 20u);
   for (uint32_t i = 0; i < sent.size(); ++i) {
     EXPECT_EQ(sent[i].address.packetId, i + 1);  // arrival order
     EXPECT_GE(sent[i].at - fedAt, 70ms);
@@ -212,6 +213,7 @@ TEST_F(DivertEngineTest, DelayedDuplicateIsQueuedFirstWithTheSameReleaseTime) {
   EXPECT_FALSE(sent[1].address.copy);
   EXPECT_EQ(sent[0].data, sent[1].data);
   EXPECT_EQ(sent[1].address.driverData, FakeNetwork::kHeldTag);
+  engine.stop();  // the counter follows the driver's send; joining settles it
   EXPECT_EQ(engine.stats().reinjected, 2u);
 }
 
