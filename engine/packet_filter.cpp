@@ -521,10 +521,12 @@ void decodeIpv4(PacketFacts& f, const uint8_t* p, size_t length) {
   if (length < 20) return;
   const size_t headerLength = static_cast<size_t>(p[0] & 0x0f) * 4;
   const size_t totalLength = read16(p + 2);
-  if (headerLength < 20 || headerLength > length || totalLength < headerLength) return;
+  // A total length of 0 marks a segment too large for the field (the kernel's
+  // big TCP offload); only the captured length tells its end then.
+  if (headerLength < 20 || headerLength > length || (totalLength != 0 && totalLength < headerLength)) return;
   f.version = 4;
   f.ip = p;
-  const size_t end = totalLength < length ? totalLength : length;
+  const size_t end = (totalLength == 0 || totalLength > length) ? length : totalLength;
   const bool laterFragment = (read16(p + 6) & 0x1fff) != 0;
   if (!laterFragment) decodeTransport(f, p[9], p + headerLength, end - headerLength);
 }

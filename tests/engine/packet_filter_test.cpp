@@ -114,6 +114,16 @@ const Bytes& truncatedTcp4() {
   return p;
 }
 
+// Offloaded segments beyond 64 KiB carry a total length of 0.
+const Bytes& bigTcp4() {
+  static const Bytes p = [] {
+    Bytes b = ipv4(6, 0x0A000001, 0x0A000002, tcpHeader(5000, 443, kAck, 100));
+    put16(b, 2, 0);
+    return b;
+  }();
+  return p;
+}
+
 TEST(PacketFilter, AcceptsTheLanguageAndRejectsWithPositionAndExpectation) {
   struct Case {
     std::string text;
@@ -238,6 +248,7 @@ TEST(PacketFilter, DecidesForHandBuiltPackets) {
       // Truncated transport: the IP header is still read, the TCP one is not.
       {"ip and ip.Protocol == 6", &truncatedTcp4(), true, false, true},
       {"tcp or tcp.DstPort == 443", &truncatedTcp4(), true, false, false},
+      {"tcp.PayloadLength == 100 and ip.Length == 0", &bigTcp4(), true, false, true},
   };
   for (const Case& c : cases) {
     const PacketFilter f = PacketFilter::parse(c.filter);
