@@ -442,6 +442,19 @@ SimpleFilter classify(const std::vector<Token>& tokens) {
 
 }  // namespace
 
+const char* simpleFilterText(SimpleFilter choice) {
+  switch (choice) {
+    case SimpleFilter::True: return "true";
+    case SimpleFilter::Tcp: return "tcp";
+    case SimpleFilter::Udp: return "udp";
+    case SimpleFilter::IpOrIpv6: return "ip or ipv6";
+    case SimpleFilter::Inbound: return "inbound";
+    case SimpleFilter::Outbound: return "outbound";
+    case SimpleFilter::None: break;
+  }
+  return "";
+}
+
 PacketFilter::PacketFilter() {
   Step s;
   s.left.field = Field::Constant;

@@ -45,6 +45,10 @@ enum class SimpleFilter : int32_t {
   Outbound,   // "outbound"
 };
 
+// The filter text of a choice: "true", "tcp", "udp", "ip or ipv6", "inbound",
+// "outbound", or "" for None.
+const char* simpleFilterText(SimpleFilter choice);
+
 class PacketFilter {
  public:
   // Everything that can be read from a packet, plus a constant.

@@ -186,6 +186,12 @@ TEST(PacketFilter, RecognisesTheTopBarChoicesExactly) {
       {"ip", SimpleFilter::None},          {"tcp or", SimpleFilter::None},
   };
   for (const auto& [text, choice] : cases) EXPECT_EQ(PacketFilter::parse(text).simpleChoice(), choice) << text;
+  // Each choice's own text parses back to that choice.
+  for (SimpleFilter c : {SimpleFilter::True, SimpleFilter::Tcp, SimpleFilter::Udp, SimpleFilter::IpOrIpv6,
+                         SimpleFilter::Inbound, SimpleFilter::Outbound}) {
+    EXPECT_EQ(PacketFilter::parse(simpleFilterText(c)).simpleChoice(), c) << simpleFilterText(c);
+  }
+  EXPECT_STREQ(simpleFilterText(SimpleFilter::None), "");
   EXPECT_EQ(PacketFilter().simpleChoice(), SimpleFilter::True);
 
   EXPECT_TRUE(PacketFilter::parse("tcp or not LoopBack").mentionsLoopback());
