@@ -223,25 +223,25 @@ TEST_F(CanvasTest, CtrlShortcutsActButStaySilentWhileTextIsTyped) {
 TEST_F(CanvasTest, LibraryPayloadDroppedOnTheCanvasAddsANode) {
   const struct {
     const char* payloadType;
+    int32_t kind;
     bool snap;
     ImVec2 mouse;
     size_t nodes;
     Vec2f position;
   } cases[] = {
-      {"LINKWEAVE_NODE", false, {60, 40}, 1, {5, 6}},
-      {"LINKWEAVE_NODE", true, {95, 75}, 1, {40, 40}},
-      {"SOMETHING_ELSE", false, {60, 40}, 0, {}},
+      {"LINKWEAVE_NODE", 8, false, {60, 40}, 1, {5, 6}},
+      {"LINKWEAVE_NODE", 8, true, {95, 75}, 1, {40, 40}},
+      {"SOMETHING_ELSE", 8, false, {60, 40}, 0, {}},
+      {"LINKWEAVE_NODE", 21, false, {60, 40}, 0, {}},  // no such kind
   };
   for (const auto& c : cases) {
     ed.nodes.clear();
     ed.snapToGrid = c.snap;
     bool dragging = true;
-    const char* payloadType = c.payloadType;
-    ui.beforeDraw = [&dragging, payloadType] {
+    ui.beforeDraw = [&dragging, &c] {
       if (!dragging) return;
       if (ImGui::BeginDragDropSource(ImGuiDragDropFlags_SourceExtern)) {
-        const int32_t type = static_cast<int32_t>(NodeType::Throttle);
-        ImGui::SetDragDropPayload(payloadType, &type, sizeof(type));
+        ImGui::SetDragDropPayload(c.payloadType, &c.kind, sizeof(c.kind));
         ImGui::EndDragDropSource();
       }
     };
@@ -252,9 +252,9 @@ TEST_F(CanvasTest, LibraryPayloadDroppedOnTheCanvasAddsANode) {
     dragging = false;
     ui.frame();
     ui.beforeDraw = nullptr;
-    ASSERT_EQ(ed.nodes.size(), c.nodes) << c.payloadType;
+    ASSERT_EQ(ed.nodes.size(), c.nodes) << c.payloadType << " " << c.kind;
     if (c.nodes == 0) continue;
-    EXPECT_EQ(ed.nodes[0].type, static_cast<int32_t>(NodeType::Throttle));
+    EXPECT_EQ(ed.nodes[0].type, c.kind);
     EXPECT_FLOAT_EQ(ed.nodes[0].position.x, c.position.x);
     EXPECT_FLOAT_EQ(ed.nodes[0].position.y, c.position.y);
     EXPECT_EQ(ed.selectedNodeId, ed.nodes[0].id);
