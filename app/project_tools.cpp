@@ -44,9 +44,4 @@ int runConvertProject(const std::string& in, const std::string& out, std::FILE* 
   return saved ? 0 : 1;
 }
 
-int runResolveProject(const std::string& path, std::FILE* out) {
-  std::fprintf(out, "--resolve is not available in this build: %s\n", path.c_str());
-  return 1;
-}
-
 }  // namespace rivulo
