@@ -136,8 +136,9 @@ class Editor {
   Vec2f edgePoint(const Node& node, Vec2f toward) const;
   LaneInfo laneInfo(const Connection& wire) const;
   // The lane geometry of a wire; false when it is not drawn (an end names no
-  // node, or the two cards' centres are less than 2 px apart).
-  bool wireCurve(const Connection& wire, WireCurve& curve) const;
+  // node, or the two cards' centres are less than 2 px apart). A frame that
+  // draws every wire passes the lane offsets it worked out in one pass.
+  bool wireCurve(const Connection& wire, WireCurve& curve, const float* laneOffset = nullptr) const;
   void drawWires(ImDrawList* drawList);
   void drawWireFlow(ImDrawList* drawList);
   void drawNodeLibrary();

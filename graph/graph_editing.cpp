@@ -164,7 +164,10 @@ void Editor::refreshNodeSize(Node& node) const {
   const std::string value = nodeValueLabel(node);
   const float widest = std::max({measureTextWidth(node.name), measureTextWidth(nodeTypeLabel(node.type)),
                                  measureTextWidth(value)});
-  node.size.x = std::clamp(64.0f + widest, 132.0f, 280.0f);
+  // The card's text column starts 55 px in and stops 15 px short of the
+  // right edge (the status light sits there), so a card is 70 px wider than
+  // its widest text line; any less and that line is always cut short.
+  node.size.x = std::clamp(70.0f + widest, 132.0f, 280.0f);
   if (node.type == static_cast<int32_t>(NodeType::Note)) {
     node.size.y = 76.0f;
   } else {

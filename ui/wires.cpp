@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "app/editor.h"
 #include "ui/draw_kit.h"
@@ -50,6 +51,27 @@ bool laneOrderBefore(const Connection& a, const Connection& b, int32_t lowId) {
   const bool bIn = b.direction == WireDirection::Inbound;
   if (aIn != bIn) return aIn;
   return a.id < b.id;
+}
+
+std::vector<float> laneOffsets(const std::vector<Connection>& wires) {
+  std::unordered_map<uint64_t, std::vector<size_t>> groups;
+  groups.reserve(wires.size());
+  auto pairKey = [](const Connection& w) {
+    const auto low = static_cast<uint32_t>(std::min(w.fromId, w.toId));
+    const auto high = static_cast<uint32_t>(std::max(w.fromId, w.toId));
+    return (static_cast<uint64_t>(low) << 32) | high;
+  };
+  for (size_t i = 0; i < wires.size(); ++i) groups[pairKey(wires[i])].push_back(i);
+
+  std::vector<float> offsets(wires.size(), 0.0f);
+  for (auto& [key, members] : groups) {
+    const auto lowId = static_cast<int32_t>(static_cast<uint32_t>(key >> 32));
+    std::sort(members.begin(), members.end(),
+              [&](size_t a, size_t b) { return laneOrderBefore(wires[a], wires[b], lowId); });
+    const float middle = (static_cast<float>(members.size()) - 1.0f) * 0.5f;
+    for (size_t rank = 0; rank < members.size(); ++rank) offsets[members[rank]] = static_cast<float>(rank) - middle;
+  }
+  return offsets;
 }
 
 Vec2f Editor::centerOf(const Node& node) const {
@@ -98,7 +120,7 @@ LaneInfo Editor::laneInfo(const Connection& wire) const {
   return info;
 }
 
-bool Editor::wireCurve(const Connection& wire, WireCurve& curve) const {
+bool Editor::wireCurve(const Connection& wire, WireCurve& curve, const float* laneOffset) const {
   const Node* nodeA = findNode(wire.fromId);
   const Node* nodeB = findNode(wire.toId);
   if (nodeA == nullptr || nodeB == nullptr) return false;
@@ -109,10 +131,15 @@ bool Editor::wireCurve(const Connection& wire, WireCurve& curve) const {
   const float dist = vecLength(delta);
   if (dist < 2.0f || vecLength(travelDir) < 0.001f) return false;
 
-  const LaneInfo lane = laneInfo(wire);
-  const ImVec2 normal = toIm(lane.canonicalNormal);
+  // The normal runs across the low-to-high-id direction, so both orientations
+  // of a pair bow to the same sides.
+  const Vec2f low = wire.fromId <= wire.toId ? centerA : centerB;
+  const Vec2f high = wire.fromId <= wire.toId ? centerB : centerA;
+  const ImVec2 canonicalDir = vecNormalize(ImVec2(high.x - low.x, high.y - low.y));
+  const ImVec2 normal(-canonicalDir.y, canonicalDir.x);
+  const float offset = laneOffset != nullptr ? *laneOffset : laneInfo(wire).offset;
   const float spacing = dist >= 250.0f ? 24.0f : 19.0f;
-  const float shift = lane.offset * spacing;
+  const float shift = offset * spacing;
 
   const ImVec2 side = vecScale(normal, 0.36f * shift);
   curve.a = vecAdd(toIm(edgePoint(*nodeA, centerB)), side);
@@ -127,9 +154,11 @@ bool Editor::wireCurve(const Connection& wire, WireCurve& curve) const {
 
 void Editor::drawWires(ImDrawList* drawList) {
   const float t = static_cast<float>(guiTime());
-  for (const Connection& wire : connections) {
+  const std::vector<float> offsets = laneOffsets(connections);
+  for (size_t i = 0; i < connections.size(); ++i) {
+    const Connection& wire = connections[i];
     WireCurve w;
-    if (!wireCurve(wire, w)) continue;
+    if (!wireCurve(wire, w, &offsets[i])) continue;
     const WireColours colours = coloursFor(wire.direction);
     drawList->AddBezierCubic(w.a, w.c1, w.c2, w.b, withAlpha(colours.glow, 0.48f), 18.0f);
     drawList->AddBezierCubic(w.a, w.c1, w.c2, w.b, colours.glow, 10.0f);
@@ -160,12 +189,14 @@ ArrowHead arrowHeadAt(const WireCurve& w) {
 
 void Editor::drawWireFlow(ImDrawList* drawList) {
   flowClock += ImGui::GetIO().DeltaTime;
-  for (const Connection& wire : connections) {
+  const std::vector<float> offsets = laneOffsets(connections);
+  for (size_t i = 0; i < connections.size(); ++i) {
+    const Connection& wire = connections[i];
     const Node* nodeA = findNode(wire.fromId);
     const Node* nodeB = findNode(wire.toId);
     if (nodeA == nullptr || nodeB == nullptr || !nodeA->enabled || !nodeB->enabled) continue;
     WireCurve w;
-    if (!wireCurve(wire, w)) continue;
+    if (!wireCurve(wire, w, &offsets[i])) continue;
     const uint32_t colour = coloursFor(wire.direction).flow;
     const float slow = flowSlowdown(*nodeA) + flowSlowdown(*nodeB);
     const float speed = 1.0f / (1.0f + slow / 250.0f);

@@ -4,6 +4,7 @@
 #include <imgui.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "graph/node.h"
 
@@ -25,5 +26,9 @@ ArrowHead arrowHeadAt(const WireCurve& curve);
 // node id): wires leaving the lower id first, then inbound before outbound,
 // then by id.
 bool laneOrderBefore(const Connection& a, const Connection& b, int32_t lowId);
+
+// The lane offset of every wire, in the order given: the same numbers as
+// laneInfo, found for all wires at once by grouping them by their node pair.
+std::vector<float> laneOffsets(const std::vector<Connection>& wires);
 
 }  // namespace rivulo

@@ -175,10 +175,10 @@ TEST_F(GraphEditing, DuplicateClampsWithTheCopysMeasuredSize) {
   editor.addNode(NodeType::Latency, 290, 232);  // bottom-right corner for a default card
   editor.duplicateSelectedNode();
   const Node& copy = editor.nodes.back();
-  // "Latency 1 Copy" is 14 characters: 64 + 98 = 162 wide, and a value line makes it 86 high.
-  EXPECT_EQ(copy.size.x, 162.0f);
+  // "Latency 1 Copy" is 14 characters: 70 + 98 = 168 wide, and a value line makes it 86 high.
+  EXPECT_EQ(copy.size.x, 168.0f);
   EXPECT_EQ(copy.size.y, 86.0f);
-  EXPECT_EQ(copy.position.x, 400.0f - 162.0f);
+  EXPECT_EQ(copy.position.x, 400.0f - 168.0f);
   EXPECT_EQ(copy.position.y, 300.0f - 86.0f);
 }
 
@@ -231,17 +231,17 @@ TEST_F(GraphEditing, ValueLabelsAndCardSizes) {
   auto none = [](Node&) {};
   const Case cases[] = {
       {NodeType::Latency, [](Node& n) { n.jitterMs = 40; }, "120 ms", 132, 86},
-      {NodeType::Drop, [](Node& n) { n.dropPercent = 12.25f; }, "LOSS 12.2%", 134, 86},
-      {NodeType::Jitter, [](Node& n) { n.jitterMs = 33.5f; }, "JITTER 34 ms", 148, 86},
-      {NodeType::Throttle, none, "1000 KB/s", 132, 86},
-      {NodeType::HoldGate, none, "HOLD 5000 ms", 148, 86},
-      {NodeType::Burst, none, "BURST 250 ms", 148, 86},
-      {NodeType::Duplicate, none, "DUP 5.0%", 132, 86},
+      {NodeType::Drop, [](Node& n) { n.dropPercent = 12.25f; }, "LOSS 12.2%", 140, 86},
+      {NodeType::Jitter, [](Node& n) { n.jitterMs = 33.5f; }, "JITTER 34 ms", 154, 86},
+      {NodeType::Throttle, none, "1000 KB/s", 133, 86},
+      {NodeType::HoldGate, none, "HOLD 5000 ms", 154, 86},
+      {NodeType::Burst, none, "BURST 250 ms", 154, 86},
+      {NodeType::Duplicate, none, "DUP 5.0%", 133, 86},
       {NodeType::NthDrop, [](Node& n) { n.dropEveryNth = -3; }, "EVERY -3", 132, 86},
-      {NodeType::Block, none, "BLOCK 100%", 134, 86},
+      {NodeType::Block, none, "BLOCK 100%", 140, 86},
       {NodeType::Block, [](Node& n) { n.enabled = false; }, "DISABLED", 132, 86},
-      {NodeType::PingProbe, none, "PING N/A", 134, 86},
-      {NodeType::PacketMeter, none, "IN 0/s  OUT 0/s", 169, 86},
+      {NodeType::PingProbe, none, "PING N/A", 140, 86},
+      {NodeType::PacketMeter, none, "IN 0/s  OUT 0/s", 175, 86},
       {NodeType::Router, none, "", 132, 72},
       {NodeType::Note, none, "", 132, 76},
       {NodeType::Note, [](Node& n) { n.name = std::string(40, 'n'); }, "", 280, 76},

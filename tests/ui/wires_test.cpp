@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "app/editor.h"
 
@@ -80,6 +81,25 @@ TEST_F(WireGeometry, LaneOffsetsSpreadAPairOfNodes) {
       // Both orientations share the normal of the low-to-high direction.
       EXPECT_FLOAT_EQ(lane.canonicalNormal.x, 0.0f);
       EXPECT_FLOAT_EQ(lane.canonicalNormal.y, 1.0f);
+    }
+  }
+}
+
+TEST_F(WireGeometry, OnePassLaneOffsetsMatchThePerWireScan) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> node(1, 5);
+  std::uniform_int_distribution<int> direction(0, 1);
+  for (int round = 0; round < 50; ++round) {
+    editor.connections.clear();
+    const int count = round % 12 + 1;
+    for (int i = 0; i < count; ++i) {
+      editor.connections.push_back({100 - i, node(random), node(random), static_cast<WireDirection>(direction(random))});
+    }
+    editor.nodes.clear();
+    for (int id = 1; id <= 5; ++id) editor.nodes.push_back(card(id, 60.0f * id, 40.0f * (id % 2)));
+    const std::vector<float> offsets = laneOffsets(editor.connections);
+    for (size_t i = 0; i < editor.connections.size(); ++i) {
+      EXPECT_FLOAT_EQ(offsets[i], editor.laneInfo(editor.connections[i]).offset) << "round " << round;
     }
   }
 }
