@@ -39,7 +39,6 @@ void BM_FilterPerPacket(benchmark::State& state) {
     k = k + 1 == packets.size() ? 0 : k + 1;
     benchmark::DoNotOptimize(filter.matches(p.data(), p.size(), (k & 1) != 0, false));
   }
-  state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_FilterPerPacket)->Unit(benchmark::kNanosecond);
 
