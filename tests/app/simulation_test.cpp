@@ -22,7 +22,8 @@ std::string shown(const Editor& editor) {
 
 EditorServices withDriver(const std::shared_ptr<test::FakeNetwork>& net) {
   EditorServices services;
-  services.packetDrivers = net->factory();
+  if (net) services.packetDrivers = net->factory();
+  services.openAutoload = false;
   return services;
 }
 
@@ -101,6 +102,56 @@ TEST_F(SimulationTest, EveryFrameWhileLiveHandsTheResolvedPairToTheEngine) {
   EXPECT_EQ(net->opens().size(), 1u);  // no restart of the driver
 }
 
+Node makeNode(int32_t id, NodeType type) {
+  Node n;
+  n.id = id;
+  n.type = static_cast<int32_t>(type);
+  return n;
+}
+
+// Edits of a live design reach the engine on the next frame without a new
+// driver start, and only the module whose driving setting changed starts
+// over: the Nth Drop count shows whether its state survived.
+TEST_F(SimulationTest, LiveEditsReachTheEngineNextFrameAndResetOnlyTheirModule) {
+  editor.nodes = {makeNode(1, NodeType::PC), makeNode(2, NodeType::Latency), makeNode(3, NodeType::NthDrop),
+                  makeNode(4, NodeType::Throttle), makeNode(5, NodeType::Server)};
+  editor.nodes[1].delayMs = 120;
+  editor.nodes[2].dropEveryNth = 3;
+  editor.nodes[3].limitKBps = 100000;
+  for (int32_t id = 1; id < 5; ++id) editor.connections.push_back({id, id, id + 1, WireDirection::Outbound});
+  ui.frame();
+  ASSERT_TRUE(editor.startSimulation());
+  EffectConfig out = editor.engine.currentEffects().outbound;
+  ASSERT_EQ(out.latencyMs, 120u);
+  ASSERT_EQ(out.everyN, 3u);
+  uint32_t id = 1;
+  auto feed = [&](int count) {
+    for (int i = 0; i < count; ++i) net->feed(id++, true);
+    ASSERT_TRUE(net->waitIdle());
+  };
+  feed(2);
+
+  editor.nodes[1].delayMs = 150;
+  ui.frame();
+  EXPECT_EQ(editor.engine.currentEffects().outbound.latencyMs, 150u);
+  feed(1);  // third packet since start
+  EXPECT_EQ(editor.engine.stats().dropped, 1u);
+
+  editor.nodes[3].limitKBps = 50000;
+  ui.frame();
+  EXPECT_EQ(editor.engine.currentEffects().outbound.throttleBytesPerSecond, 50000u * 1024u);
+  feed(3);  // sixth
+  EXPECT_EQ(editor.engine.stats().dropped, 2u);
+
+  editor.nodes[2].dropEveryNth = 4;
+  ui.frame();
+  feed(3);  // the count starts over: none of these is the fourth
+  EXPECT_EQ(editor.engine.stats().dropped, 2u);
+  feed(1);
+  EXPECT_EQ(editor.engine.stats().dropped, 3u);
+  EXPECT_EQ(net->opens().size(), 1u);
+}
+
 TEST_F(SimulationTest, HeldPacketsAreSentWhenTheSimulationStops) {
   ui.frame();
   ASSERT_TRUE(editor.startSimulation());
@@ -127,7 +178,7 @@ TEST(Simulation, FailedStartLogsTheReasonAndStaysIdle) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    test::UiHarness ui(ImVec2(1600, 900), c.net ? withDriver(c.net) : EditorServices{});
+    test::UiHarness ui(ImVec2(1600, 900), withDriver(c.net));
     Editor& editor = ui.editor();
     editor.filterMode = 6;
     std::strcpy(editor.customFilter, "tcp and");
