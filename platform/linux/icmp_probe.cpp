@@ -233,7 +233,11 @@ PingResult IcmpPinger::ping(uint32_t address, uint32_t timeoutMs, const std::ato
         if (item->cmsg_level != IPPROTO_IP || item->cmsg_type != IP_RECVERR) continue;
         sock_extended_err error;
         std::memcpy(&error, CMSG_DATA(item), sizeof(error));
-        if (error.ee_origin == SO_EE_ORIGIN_ICMP) return failure(icmpErrorText(error.ee_type, error.ee_code));
+        if (error.ee_origin == SO_EE_ORIGIN_ICMP) {
+          // A redirect names a better route; the echo itself may still be answered.
+          if (!isErrorType(error.ee_type)) break;
+          return failure(icmpErrorText(error.ee_type, error.ee_code));
+        }
         return failure("Ping error " + std::to_string(error.ee_errno));
       }
       continue;
