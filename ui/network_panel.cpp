@@ -190,8 +190,13 @@ void Editor::drawNetworkPanel() {
   // effects, which the user must know while judging a test.
   if (divertStats.queueFull) ImGui::TextColored(kAlarmRedText, "QUEUE FULL - new packets pass unconditioned");
 
+  // Buttons are 128 wide unless their label needs more in the font in use.
+  auto buttonWidth = [](const char* label, float atLeast) {
+    return std::max(atLeast, ImGui::CalcTextSize(label).x + 2 * ImGui::GetStyle().FramePadding.x);
+  };
   if (divertStats.running) {
-    if (ImGui::Button(divertStats.mode == 2 ? "STOP + FLUSH" : "STOP DRIVER", ImVec2(128, 27))) {
+    const char* label = divertStats.mode == 2 ? "STOP + FLUSH" : "STOP DRIVER";
+    if (ImGui::Button(label, ImVec2(buttonWidth(label, 128), 27))) {
       if (simulationActive) {
         stopSimulation();
       } else {
@@ -200,7 +205,7 @@ void Editor::drawNetworkPanel() {
         addLog("NFQUEUE stopped. Any held packets were flushed.");
       }
     }
-  } else if (ImGui::Button("START MONITOR", ImVec2(128, 27))) {
+  } else if (ImGui::Button("START MONITOR", ImVec2(buttonWidth("START MONITOR", 128), 27))) {
     const std::string filter = composeFilter();
     if (engine.startMonitor(filter)) {
       addLog("Passive monitor started with filter: " + filter);
@@ -208,7 +213,10 @@ void Editor::drawNetworkPanel() {
       addLog("Passive monitor failed: " + engine.stats().lastError);
     }
   }
+  // The second button takes the rest of the row, or a row of its own when
+  // the rest is too narrow for its label.
   ImGui::SameLine();
+  if (ImGui::GetContentRegionAvail().x < buttonWidth("RESET DRIVER STATS", 0)) ImGui::NewLine();
   if (ImGui::Button("RESET DRIVER STATS", ImVec2(-FLT_MIN, 27))) {
     engine.resetCounters();
     activitySampleTime = 0.0;
