@@ -2,12 +2,14 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <string>
 
 #include "app/editor.h"
+#include "engine/wired_effects.h"
 #include "ui/draw_kit.h"
 #include "ui/graphs.h"
 
@@ -237,17 +239,14 @@ void Editor::drawNetworkPanel() {
   const ActiveEffects activeEffects = engine.currentEffects();
   ImGui::Separator();
   ImGui::TextDisabled("WIRED EFFECTS");
-  const EffectConfig& in = activeEffects.inbound;
-  const EffectConfig& out = activeEffects.outbound;
-  ImGui::TextColored(kInboundRed, "IN   latency %ums  hold %ums  burst %ums", in.latencyMs, in.holdMs, in.burstMs);
-  ImGui::TextColored(kInboundRed, "     jitter %ums  drop %.1f%%  dup %.1f%%  everyN %u", in.jitterMs, in.dropPercent,
-                     in.duplicatePercent, in.everyN);
-  ImGui::Text("OUT  latency %ums  hold %ums  burst %ums", out.latencyMs, out.holdMs, out.burstMs);
-  ImGui::Text("     jitter %ums  drop %.1f%%  dup %.1f%%  everyN %u", out.jitterMs, out.dropPercent,
-              out.duplicatePercent, out.everyN);
-  ImGui::Text("Throttle: IN %s  OUT %s", in.throttleBytesPerSecond != 0 ? "ON" : "OFF",
-              out.throttleBytesPerSecond != 0 ? "ON" : "OFF");
-  ImGui::Text("Block:    IN %s  OUT %s", in.block ? "ON" : "OFF", out.block ? "ON" : "OFF");
+  const std::array<std::string, 6> wired = wiredEffectsLines(activeEffects);
+  for (size_t i = 0; i < wired.size(); ++i) {
+    if (i < 2) {
+      ImGui::TextColored(kInboundRed, "%s", wired[i].c_str());  // the inbound half
+    } else {
+      ImGui::TextUnformatted(wired[i].c_str());
+    }
+  }
   if (!divertStats.lastError.empty()) ImGui::TextWrapped("%s", divertStats.lastError.c_str());
   ImGui::TextWrapped(
       "START SIM uses the red/black wired chains as real traffic effects. STOP SIM flushes held packets immediately.");

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/editor.h"
+#include "tests/support/fake_packet_driver.h"
 #include "tests/support/ui_harness.h"
 
 namespace rivulo {
@@ -290,6 +291,78 @@ TEST(NetworkPanel, TargetButtonsAndDriverStart) {
   EXPECT_EQ(ui.lastLog().rfind("Passive monitor failed: ", 0), 0u) << ui.lastLog();
   EXPECT_GT(ui.lastLog().size(), std::strlen("Passive monitor failed: "));
   EXPECT_FALSE(ui.editor().engine.isRunning());
+}
+
+TEST(NetworkPanel, PassiveMonitorStartsAndStops) {
+  auto packets = test::FakeNetwork::create();
+  EditorServices services = quietServices();
+  services.packetDrivers = packets->factory();
+  test::UiHarness ui(ImVec2(1600, 900), std::move(services));
+  ui.editor().requestedTab = 1;
+  ui.frame(3);
+  ui.click(ui.itemCenter("START MONITOR"));
+  EXPECT_EQ(ui.lastLog(), "Passive monitor started with filter: true");
+  EXPECT_EQ(ui.editor().engine.currentMode(), EngineMode::PassiveMonitor);
+  ASSERT_EQ(packets->opens().size(), 1u);
+  EXPECT_EQ(packets->opens()[0].mode, DriverMode::PassiveMonitor);
+
+  ui.editor().pingTimeoutMs = 9000;
+  ui.frame();  // the button now reads STOP DRIVER
+  ui.click(ui.itemCenter("STOP DRIVER"));
+  EXPECT_EQ(ui.lastLog(), "NFQUEUE stopped. Any held packets were flushed.");
+  EXPECT_FALSE(ui.editor().engine.isRunning());
+  EXPECT_EQ(ui.editor().pingTimeoutMs.load(), 1500u);
+  ui.frame();
+  EXPECT_TRUE(ui.hasItem("START MONITOR"));
+}
+
+// The activity rates follow the engine's counters on the GUI clock.
+TEST(ModuleActivity, SmoothedRatesScaleAndCounterReset) {
+  auto packets = test::FakeNetwork::create();
+  EditorServices services = quietServices();
+  services.packetDrivers = packets->factory();
+  test::UiHarness ui(ImVec2(1600, 900), std::move(services));
+  Editor& editor = ui.editor();
+  auto node = [](int32_t id, NodeType type) {
+    Node n;
+    n.id = id;
+    n.type = static_cast<int32_t>(type);
+    return n;
+  };
+  // PC -IN-> Block -IN-> Router: every inbound packet is blocked.
+  editor.nodes = {node(1, NodeType::PC), node(2, NodeType::Block), node(3, NodeType::Router)};
+  editor.connections = {{1, 1, 2, WireDirection::Inbound}, {2, 2, 3, WireDirection::Inbound}};
+  editor.requestedTab = 1;
+  ASSERT_TRUE(editor.startSimulation()) << editor.engine.stats().lastError;
+  ui.frame(1, 0.25f);  // baseline
+  auto feed = [&](int count) {
+    for (int i = 0; i < count; ++i) packets->feed(static_cast<uint32_t>(i), false);
+    ASSERT_TRUE(packets->waitIdle());
+  };
+  const int blocked = 4;  // index of BLOCKED
+
+  feed(100);
+  ui.frame(1, 0.1f);  // too soon after the baseline: no sample
+  EXPECT_EQ(editor.activityRates[blocked], 0.0f);
+  ui.frame(1, 0.15f);  // 100 packets in 0.25 s = 400/s, smoothed to 220
+  EXPECT_NEAR(editor.activityRates[blocked], 220.0f, 0.01f);
+  EXPECT_EQ(editor.activityScale, 500.0f);  // 1.15 x 220 = 253 rounds up to the next nice step
+  ui.frame(1, 0.25f);                       // quiet: 0.45 x 220 = 99
+  EXPECT_NEAR(editor.activityRates[blocked], 99.0f, 0.01f);
+  EXPECT_FLOAT_EQ(editor.activityScale, 470.0f);
+
+  // A counter reset under the sampler: the new count is the delta, not a wrap.
+  editor.engine.resetCounters();
+  feed(10);
+  ui.frame(1, 0.25f);
+  EXPECT_NEAR(editor.activityRates[blocked], 0.45f * 99.0f + 0.55f * 40.0f, 0.01f);
+
+  ui.click(ui.itemCenter("RESET DRIVER STATS"));
+  EXPECT_EQ(editor.engine.stats().blockedActivity, 0u);
+  EXPECT_EQ(editor.activityRates[blocked], 0.0f);
+  EXPECT_EQ(editor.activityScale, 100.0f);
+  EXPECT_EQ(editor.activitySampleTime, 0.0);
+  editor.stopSimulation();
 }
 
 }  // namespace

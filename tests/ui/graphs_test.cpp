@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/editor.h"
+
 #include <cmath>
 #include <limits>
 
@@ -107,6 +109,25 @@ TEST(ActivityBars, ArmedByTheResolvedEffects) {
       {"everything", true, everything, {true, true, true, true, true}},
   };
   for (const Case& c : cases) EXPECT_EQ(armedModules(c.running, c.effects), c.armed) << c.what;
+}
+
+TEST(ActivityBars, AnNthDropAloneArmsDrop) {
+  EditorServices services;
+  services.openAutoload = false;
+  Editor editor(std::move(services));
+  auto node = [](int32_t id, NodeType type) {
+    Node n;
+    n.id = id;
+    n.type = static_cast<int32_t>(type);
+    n.dropEveryNth = 2;
+    return n;
+  };
+  editor.nodes = {node(1, NodeType::PC), node(2, NodeType::NthDrop), node(3, NodeType::Router)};
+  editor.connections = {{1, 1, 2, WireDirection::Outbound}, {2, 2, 3, WireDirection::Outbound}};
+  const ActiveEffects effects = editor.resolveEffects();
+  ASSERT_EQ(effects.outbound.dropPercent, 0.0);
+  const std::array<bool, kActivityModules> dropOnly{false, true, false, false, false};
+  EXPECT_EQ(armedModules(true, effects), dropOnly);
 }
 
 }  // namespace
