@@ -209,6 +209,14 @@ PingResult IcmpPinger::ping(uint32_t address, uint32_t timeoutMs, const std::ato
     const int ready = ::poll(&waiter, 1, static_cast<int>(std::min<long long>(left, kWaitSliceMs)));
     if (ready < 0 && errno != EINTR) return failure("Ping error " + std::to_string(static_cast<unsigned>(errno)));
     if (ready <= 0) continue;
+    // A pending socket error keeps poll reporting POLLERR; reading SO_ERROR
+    // clears it so that the wait does not spin. A datagram socket's error
+    // queue is read first, below: it holds the details.
+    auto clearSocketError = [this] {
+      int pending = 0;
+      socklen_t size = sizeof(pending);
+      ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &size);
+    };
 
     if (!raw_ && (waiter.revents & POLLERR) != 0) {
       // An error reply for one of our echoes: the queued copy of the echo
@@ -225,7 +233,10 @@ PingResult IcmpPinger::ping(uint32_t address, uint32_t timeoutMs, const std::ato
       message.msg_control = control;
       message.msg_controllen = sizeof(control);
       const ssize_t length = ::recvmsg(fd_, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
-      if (length < 0) continue;
+      if (length < 0) {
+        clearSocketError();
+        continue;
+      }
       EchoHeader echoed{};
       if (static_cast<size_t>(length) >= sizeof(echoed)) std::memcpy(&echoed, original, sizeof(echoed));
       if (static_cast<size_t>(length) >= sizeof(echoed) && ntohs(echoed.sequence) != sequence) continue;
@@ -242,6 +253,7 @@ PingResult IcmpPinger::ping(uint32_t address, uint32_t timeoutMs, const std::ato
       }
       continue;
     }
+    if (raw_ && (waiter.revents & POLLERR) != 0) clearSocketError();  // the error packet itself comes as data
     if ((waiter.revents & POLLIN) == 0) continue;
 
     uint8_t buffer[1500];

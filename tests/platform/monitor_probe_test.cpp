@@ -34,6 +34,7 @@ constexpr const char* kBlackholed = "10.216.0.9";          // B drops it silentl
 constexpr const char* kHostUnreachable = "10.217.0.9";     // B answers host unreachable
 constexpr const char* kNetUnreachable = "10.218.0.9";      // B answers net unreachable
 constexpr const char* kLocallyUnreachable = "10.219.0.9";  // A refuses to send it
+constexpr const char* kProhibited = "10.220.0.9";          // B answers administratively prohibited
 
 bool sh(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
@@ -97,14 +98,17 @@ class MonitorProbeNetns : public ::testing::Test {
         "ip -n rivmon-a route add 10.216.0.0/24 via 10.213.0.2",
         "ip -n rivmon-a route add 10.217.0.0/24 via 10.213.0.2",
         "ip -n rivmon-a route add 10.218.0.0/24 via 10.213.0.2",
+        "ip -n rivmon-a route add 10.220.0.0/24 via 10.213.0.2",
         "ip -n rivmon-a route add unreachable 10.219.0.0/24",
         "ip netns exec rivmon-b sysctl -qw net.ipv4.ip_forward=1",
         "ip netns exec rivmon-b sysctl -qw net.ipv4.icmp_ratelimit=0",
         "ip -n rivmon-b route add blackhole 10.216.0.0/24",
         "ip -n rivmon-b route add 10.217.0.0/24 dev rivmon-vb",
         "ip -n rivmon-b route add 10.218.0.0/24 dev rivmon-vb",
+        "ip -n rivmon-b route add 10.220.0.0/24 dev rivmon-vb",
         "ip netns exec rivmon-b iptables -A FORWARD -d 10.217.0.0/24 -j REJECT --reject-with icmp-host-unreachable",
         "ip netns exec rivmon-b iptables -A FORWARD -d 10.218.0.0/24 -j REJECT --reject-with icmp-net-unreachable",
+        "ip netns exec rivmon-b iptables -A FORWARD -d 10.220.0.0/24 -j REJECT --reject-with icmp-admin-prohibited",
     };
     bool ok = true;
     for (const char* command : setup) ok = ok && sh(command);
@@ -142,6 +146,9 @@ TEST_F(MonitorProbeNetns, PingsAndReportsErrorsOverBothSocketKinds) {
       {kAddressB, true, ""},
       {kHostUnreachable, false, "ICMP status 11003 (destination host unreachable)"},
       {kNetUnreachable, false, "ICMP status 11002 (destination net unreachable)"},
+      // A "hard" error that also leaves a pending socket error behind.
+      {kProhibited, false, "ICMP status 11003 (destination host unreachable)"},
+      {kAddressB, true, ""},
       {kLocallyUnreachable, false, "Ping error 113"},  // EHOSTUNREACH from the send
       {kBlackholed, false, "Request timed out"},
   };
