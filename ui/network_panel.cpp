@@ -12,6 +12,7 @@
 #include "engine/wired_effects.h"
 #include "ui/draw_kit.h"
 #include "ui/graphs.h"
+#include "ui/node_card.h"
 
 namespace rivulo {
 
@@ -28,20 +29,6 @@ const uint32_t kGraphBlack = rgba(0.02f, 0.02f, 0.02f, 1.0f);
 const uint32_t kPingBlue = rgba(0.05f, 0.28f, 0.86f, 1.0f);
 const ImVec4 kPipelineRed(0.66f, 0.08f, 0.08f, 1.0f);
 const ImVec4 kMonitorGreen(0.05f, 0.38f, 0.08f, 1.0f);
-
-// The text shortened with "..." until it fits maxWidth in the current font.
-std::string clipToWidth(const std::string& text, float maxWidth) {
-  if (maxWidth <= 1.0f) return {};
-  if (ImGui::CalcTextSize(text.c_str()).x <= maxWidth) return text;
-  if (ImGui::CalcTextSize("...").x > maxWidth) return {};
-  std::string rest = text;
-  while (!rest.empty()) {
-    rest.pop_back();
-    const std::string candidate = rest + "...";
-    if (ImGui::CalcTextSize(candidate.c_str()).x <= maxWidth) return candidate;
-  }
-  return "...";
-}
 
 struct PingStatistics {
   float minimum = FLT_MAX;
@@ -157,7 +144,7 @@ void Editor::drawNetworkPanel() {
     const float sx = p0.x + std::min(145.0f, 0.46f * w);
     drawList->AddText(ImVec2(sx, p0.y + 11), pingOnline ? kGreen : kAlarmRed, pingOnline ? "ONLINE" : "NO REPLY");
     const std::string shown = resolvedAddress.empty() ? std::string(targetInput) : resolvedAddress;
-    drawList->AddText(ImVec2(sx, p0.y + 31), text, clipToWidth(shown, std::max(50.0f, 0.3f * w)).c_str());
+    drawList->AddText(ImVec2(sx, p0.y + 31), text, clipText(shown, std::max(50.0f, 0.3f * w)).c_str());
     char line[96];
     if (ping.count > 0) {
       std::snprintf(line, sizeof(line), "AVG %.0f   MIN %.0f   MAX %.0f", ping.average, ping.minimum, ping.maximum);
