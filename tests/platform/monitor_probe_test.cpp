@@ -284,15 +284,20 @@ TEST(InterfaceCounting, SkipsDownLoopbackAndTunnelLinks) {
 // The editor's monitor with the Linux probe, started inside namespace A.
 class EditorInA {
  public:
-  explicit EditorInA(const char* target) {
+  explicit EditorInA(const char* target, uint32_t timeoutMs = 1500) {
     InNamespace in(kNsA);
     entered = in.entered();
     EditorServices services;
     services.openAutoload = false;
     services.monitorProbes = [] { return makeLinuxMonitorProbe(); };
     editor = std::make_unique<Editor>(std::move(services));
+    // Restarted (still inside A) so that the first ping already goes to the
+    // target with the timeout.
+    editor->stopMonitorThread();
     std::snprintf(editor->targetInput, sizeof(editor->targetInput), "%s", target);
     editor->applyTarget();
+    editor->pingTimeoutMs = timeoutMs;
+    editor->startMonitorThread();
   }
   // Takes samples over until `done` holds or `limit` passes.
   template <typename Done>
@@ -327,11 +332,9 @@ TEST_F(MonitorProbeNetns, EditorMonitorGoesOnlineAndReportsAnUnknownName) {
 }
 
 TEST_F(MonitorProbeNetns, ClosingDuringALongPingIsPrompt) {
-  EditorInA a(kBlackholed);
+  EditorInA a(kBlackholed, 30000);
   ASSERT_TRUE(a.entered);
-  a.editor->pingTimeoutMs = 30000;
-  // The tick after the target change sends the 30-second ping.
-  std::this_thread::sleep_for(1500ms);
+  std::this_thread::sleep_for(500ms);  // well inside the 30-second ping
   const auto before = SteadyClock::now();
   a.editor.reset();
   EXPECT_LT(SteadyClock::now() - before, 500ms);
