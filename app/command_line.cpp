@@ -30,6 +30,7 @@ bool parseSeconds(const std::string& text, double& out) {
 const char* usageText() {
   return "Usage:\n"
          "  rivulo [PROJECT.lwv] [--select ID] [--tab properties|network|projects] [--start]\n"
+         "         [--ping-target ADDR]\n"
          "         [--screenshot FILE.png [--frames N]]\n"
          "  rivulo --check-project FILE\n"
          "  rivulo --convert IN OUT\n"
@@ -68,6 +69,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       if (next(cl.tab) && cl.tab != "properties" && cl.tab != "network" && cl.tab != "projects") {
         fail("--tab takes properties, network or projects");
       }
+    } else if (arg == "--ping-target") {
+      if (next(cl.pingTarget) && cl.pingTarget.empty()) fail("--ping-target needs an address or name");
     } else if (arg == "--start") {
       cl.startSimulation = true;
     } else if (arg == "--check-project") {

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/linux/icmp_probe.h"
+
 namespace rivulo {
 
 std::string executablePath() {
@@ -27,6 +29,7 @@ std::string dataProjectsDirectory() {
 EditorServices makeLinuxServices(WindowActions* window) {
   EditorServices services;
   services.window = window;
+  services.monitorProbes = [] { return makeLinuxMonitorProbe(); };
   services.executablePath = executablePath();
   services.dataProjectsDirectory = dataProjectsDirectory();
   return services;
