@@ -29,6 +29,7 @@ EditorServices makeLinuxServices(WindowActions* window) {
   services.window = window;
   services.executablePath = executablePath();
   services.dataProjectsDirectory = dataProjectsDirectory();
+  services.openAutoload = true;
   return services;
 }
 
