@@ -120,13 +120,16 @@ ChooserDecision decideChooserChoice(const std::string& folder, const std::string
     fs::path path = text;
     if (path.is_relative()) path = fs::path(folder) / path;
     path = path.lexically_normal();
+    // "name/" (or "..", which normalises to "parent/") can only be a folder.
+    const bool namesFolder = !path.has_filename();
+    if (namesFolder && path.has_relative_path()) path = path.parent_path();
     std::error_code error;
     if (fs::is_directory(path, error)) {
       decision.action = ChooserAction::ShowFolder;
       decision.path = path.string();
       return decision;
     }
-    if (!path.has_filename()) {
+    if (namesFolder) {
       decision.message = "The folder " + path.string() + " does not exist.";
       return decision;
     }
