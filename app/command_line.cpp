@@ -30,7 +30,7 @@ bool parseSeconds(const std::string& text, double& out) {
 const char* usageText() {
   return "Usage:\n"
          "  rivulo [PROJECT.lwv] [--select ID] [--tab properties|network|projects] [--start]\n"
-         "         [--screenshot FILE.png [--frames N]]\n"
+         "         [--open-dialog save|open] [--screenshot FILE.png [--frames N]]\n"
          "  rivulo --check-project FILE\n"
          "  rivulo --convert IN OUT\n"
          "  rivulo --resolve FILE\n"
@@ -67,6 +67,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     } else if (arg == "--tab") {
       if (next(cl.tab) && cl.tab != "properties" && cl.tab != "network" && cl.tab != "projects") {
         fail("--tab takes properties, network or projects");
+      }
+    } else if (arg == "--open-dialog") {
+      if (next(cl.openDialog) && cl.openDialog != "save" && cl.openDialog != "open") {
+        fail("--open-dialog takes save or open");
       }
     } else if (arg == "--start") {
       cl.startSimulation = true;

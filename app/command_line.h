@@ -17,6 +17,7 @@ struct CommandLine {
   int selectNodeId = -1;       // --select ID
   std::string tab;             // --tab properties|network|projects
   bool startSimulation = false;  // --start
+  std::string openDialog;        // --open-dialog save|open: the project chooser, shown at start
 
   // Project tools, no window.
   std::string checkProject;                // --check-project FILE

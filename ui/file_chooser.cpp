@@ -51,13 +51,15 @@ std::string chooserInitialFolder(const std::string& basePath) {
   }
 }
 
-void beginFileChooser(FileChooserState& chooser, const std::string& currentPath, bool forSave) {
+void beginFileChooser(FileChooserState& chooser, const std::string& currentPath, bool forSave,
+                      const std::string& projectsFolder) {
   const std::string base = currentPath.empty() ? std::string(kDefaultProjectPath) : currentPath;
   chooser = FileChooserState{};
   chooser.active = true;
   chooser.popupRequested = true;
   chooser.forSave = forSave;
   chooser.focusName = true;
+  chooser.projectsFolder = projectsFolder;
   if (forSave) {
     try {
       setName(chooser, fs::path(base).filename().string());
@@ -227,6 +229,13 @@ bool drawFileChooser(FileChooserState& chooser, std::string& chosen) {
     showChooserFolder(chooser, shown.parent_path().string());
   }
   ImGui::EndDisabled();
+  if (!chooser.projectsFolder.empty()) {
+    ImGui::SameLine();
+    if (ImGui::Button("Projects")) {
+      chooser.message.clear();
+      showChooserFolder(chooser, chooser.projectsFolder);
+    }
+  }
   ImGui::SameLine();
   char folderBuffer[1024] = {};
   std::strncpy(folderBuffer, chooser.folder.c_str(), sizeof(folderBuffer) - 1);
@@ -270,13 +279,14 @@ bool drawFileChooser(FileChooserState& chooser, std::string& chosen) {
   }
   ImGui::EndChild();
   if (enterFolder >= 0) {
-    apply({ChooserAction::ShowFolder, (shown / chooser.entries[enterFolder].name).string(), {}});
+    apply({ChooserAction::ShowFolder, (fs::path(chooser.folder) / chooser.entries[enterFolder].name).string(), {}});
   }
 
   // Name, filter, message and the two buttons.
+  const float fieldX = ImGui::CalcTextSize("Files of type:").x + ImGui::GetStyle().ItemSpacing.x * 2.0f;
   ImGui::AlignTextToFramePadding();
   ImGui::TextUnformatted("File name:");
-  ImGui::SameLine(100);
+  ImGui::SameLine(fieldX);
   ImGui::SetNextItemWidth(-1);
   if (chooser.focusName) {
     ImGui::SetKeyboardFocusHere();
@@ -286,7 +296,7 @@ bool drawFileChooser(FileChooserState& chooser, std::string& chosen) {
                                   ImGuiInputTextFlags_EnterReturnsTrue);
   ImGui::AlignTextToFramePadding();
   ImGui::TextUnformatted("Files of type:");
-  ImGui::SameLine(100);
+  ImGui::SameLine(fieldX);
   ImGui::SetNextItemWidth(-1);
   if (ImGui::Combo("##ChooserFilter", &chooser.filterIndex, kChooserFilterNames, 2)) listChooserFolder(chooser);
 

@@ -25,6 +25,7 @@ struct FileChooserState {
   std::string message;          // why the last choice was refused
   std::string pendingOverwrite; // chosen path waiting for "replace?"
   bool focusName = false;       // put the keyboard into the name field
+  std::string projectsFolder;   // target of the "Projects" button, empty for none
 };
 
 // The two filter entries, in their order.
@@ -34,8 +35,10 @@ extern const char* const kChooserFilterNames[2];
 // "projects" when it has none, made absolute.
 std::string chooserInitialFolder(const std::string& basePath);
 
-// Prepares the chooser for `currentPath` (the open project's path, or empty).
-void beginFileChooser(FileChooserState& chooser, const std::string& currentPath, bool forSave);
+// Prepares the chooser for `currentPath` (the open project's path, or empty);
+// `projectsFolder`, when given, is one click away.
+void beginFileChooser(FileChooserState& chooser, const std::string& currentPath, bool forSave,
+                      const std::string& projectsFolder = {});
 
 // Shows `folder` (the nearest existing one above it when it is missing).
 void showChooserFolder(FileChooserState& chooser, const std::string& folder);

@@ -123,7 +123,9 @@ void Editor::drawProjectsPanel() {
   ImGui::TextDisabled("Double-click a project to load it.");
 }
 
-void Editor::openProjectDialog(bool forSave) { beginFileChooser(fileChooser, projectPath, forSave); }
+void Editor::openProjectDialog(bool forSave) {
+  beginFileChooser(fileChooser, projectPath, forSave, projectsDirectory());
+}
 
 void Editor::drawProjectFileDialog() {
   std::string chosen;

@@ -181,6 +181,13 @@ TEST_F(ChooserDialog, FolderNavigationLeavesTheWorkingDirectory) {
   ui->click(ui->itemCenter("Up"));
   ui->click(ui->itemCenter("Up"));
   EXPECT_EQ(fs::path(editor().fileChooser.folder), temp.path());
+  ui->click(ui->itemCenter("Projects"));
+  EXPECT_EQ(editor().fileChooser.folder, editor().projectsDirectory());
+  ui->click(ui->itemCenter("##ChooserFolder"));
+  ui->tapKey(ImGuiKey_A, ImGuiKey_LeftCtrl);
+  ui->typeText(temp.path().string());
+  ui->tapKey(ImGuiKey_Enter);
+  EXPECT_EQ(fs::path(editor().fileChooser.folder), temp.path());
   enterName("work/old");  // a typed path, extension added
   EXPECT_FALSE(editor().fileChooser.active);
   EXPECT_NE(ui->lastLog().find((work / "old.lwv").string()), std::string::npos);
