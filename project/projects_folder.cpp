@@ -243,4 +243,6 @@ void Editor::renameSelectedProject(const std::string& newName) {
   }
 }
 
+void Editor::refreshProjectList(bool) {}
+
 }  // namespace rivulo
