@@ -243,6 +243,4 @@ void Editor::renameSelectedProject(const std::string& newName) {
   }
 }
 
-void Editor::refreshProjectList(bool) {}
-
 }  // namespace rivulo
