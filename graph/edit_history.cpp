@@ -2,6 +2,8 @@
 // rename, a slider pull) records exactly one step, taken before the change.
 #include <imgui.h>
 
+#include <cstddef>
+
 #include "app/editor.h"
 
 namespace rivulo {
@@ -37,7 +39,7 @@ void Editor::restoreSnapshot(const EditSnapshot& snapshot) {
 void Editor::pushSnapshot(const EditSnapshot& snapshot) {
   undoStack.push_back(snapshot);
   if (undoStack.size() > kUndoLimit) {
-    undoStack.erase(undoStack.begin(), undoStack.begin() + static_cast<long>(undoStack.size() - kUndoLimit));
+    undoStack.erase(undoStack.begin(), undoStack.begin() + static_cast<std::ptrdiff_t>(undoStack.size() - kUndoLimit));
   }
   redoStack.clear();
 }

@@ -93,7 +93,7 @@ std::string parseRecords(std::istream& in, int version, const std::string& fileN
       if (version >= 2) in >> node.holdMs >> node.burstMs >> node.duplicatePercent >> node.dropEveryNth;
       in >> enabled;
       if (!in) return "Load failed: damaged NODE entry in " + fileName;
-      if (node.type < 0 || node.type > 20) {
+      if (node.type < 0 || node.type >= kNodeTypeCount) {
         return "Load failed: unknown node type " + std::to_string(node.type) + " in " + fileName;
       }
       node.enabled = enabled != 0;
@@ -171,8 +171,12 @@ void Editor::saveProject(const std::string& path) {
       addLog("Save failed: could not open " + path);
       return;
     }
-    temporary = temporaryNameFor(target);
+    // A project the user may not write stays refused, as it would be if it
+    // were opened in place; appending nothing probes that without a change.
+    bool writable = true;
+    if (fs::is_regular_file(target)) writable = std::ofstream(target, std::ios::out | std::ios::app).is_open();
     std::ofstream file;
+    if (writable) temporary = temporaryNameFor(target);
     if (!temporary.empty()) file.open(temporary, std::ios::out | std::ios::trunc);
     if (!file.is_open()) {
       addLog("Save failed: could not open " + path);

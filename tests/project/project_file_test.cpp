@@ -369,6 +369,10 @@ TEST_F(ProjectFile, AFailedSaveKeepsTheOldFile) {
     fs::permissions(folder.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     cases.push_back({"read-only folder", folder.file("locked/old.lwv"),
                      "Save failed: could not open " + folder.file("locked/old.lwv")});
+    folder.write("read-only.lwv", kWorkedExample);
+    fs::permissions(folder.path() / "read-only.lwv", fs::perms::owner_read);
+    cases.push_back({"read-only file", folder.file("read-only.lwv"),
+                     "Save failed: could not open " + folder.file("read-only.lwv")});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -387,6 +391,8 @@ TEST_F(ProjectFile, AFailedSaveKeepsTheOldFile) {
     fs::permissions(folder.path() / "locked", fs::perms::owner_all);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path() / "locked"), fs::directory_iterator()), 1);
     fs::remove_all(folder.path() / "locked");
+    EXPECT_EQ(readBytes(folder.file("read-only.lwv")), kWorkedExample);
+    fs::remove(folder.path() / "read-only.lwv");
   } else {
     std::cout << "[ INFO ] running as root: the read-only folder case is left out\n";
   }

@@ -32,6 +32,7 @@ void UiHarness::frame(int count, float dt) {
   for (int i = 0; i < count; ++i) {
     ImGui::GetIO().DeltaTime = dt;
     ImGui::NewFrame();
+    if (beforeDraw) beforeDraw();
     editor_->drawFrame();
     ImGui::Render();
     recorder_.endFrame();

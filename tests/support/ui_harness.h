@@ -5,6 +5,7 @@
 // press, then release, each followed by a frame.
 #include <imgui.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +23,10 @@ class UiHarness {
   UiHarness& operator=(const UiHarness&) = delete;
 
   Editor& editor() { return *editor_; }
+
+  // Runs inside every frame before drawFrame, e.g. to hold a drag-and-drop
+  // source that no panel of the editor provides.
+  std::function<void()> beforeDraw;
 
   // Runs `count` frames of drawFrame, each advancing the clock by `dt`.
   void frame(int count = 1, float dt = 1.0f / 60.0f);
