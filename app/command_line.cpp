@@ -30,7 +30,7 @@ bool parseSeconds(const std::string& text, double& out) {
 const char* usageText() {
   return "Usage:\n"
          "  rivulo [PROJECT.lwv] [--select ID] [--tab properties|network|projects] [--start]\n"
-         "         [--ping-target ADDR]\n"
+         "         [--ping-target ADDR] [--open-dialog save|open]\n"
          "         [--screenshot FILE.png [--frames N]]\n"
          "  rivulo --check-project FILE\n"
          "  rivulo --convert IN OUT\n"
@@ -71,6 +71,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       }
     } else if (arg == "--ping-target") {
       if (next(cl.pingTarget) && cl.pingTarget.empty()) fail("--ping-target needs an address or name");
+    } else if (arg == "--open-dialog") {
+      if (next(cl.openDialog) && cl.openDialog != "save" && cl.openDialog != "open") {
+        fail("--open-dialog takes save or open");
+      }
     } else if (arg == "--start") {
       cl.startSimulation = true;
     } else if (arg == "--check-project") {

@@ -18,6 +18,7 @@ struct CommandLine {
   std::string tab;             // --tab properties|network|projects
   bool startSimulation = false;  // --start
   std::string pingTarget;        // --ping-target ADDR, instead of the default
+  std::string openDialog;        // --open-dialog save|open: the project chooser, shown at start
 
   // Project tools, no window.
   std::string checkProject;                // --check-project FILE

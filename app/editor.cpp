@@ -30,7 +30,7 @@ Editor::Editor(EditorServices editorServices)
   addLog("Global hotkeys remain active while Rivulo is minimized or in the background.");
   addLog("v1.0.5 loaded Modules");
 
-  openAutoloadProject();
+  if (services.openAutoload) openAutoloadProject();
   startMonitorThread();
 }
 

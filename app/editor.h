@@ -20,6 +20,7 @@
 #include "graph/node.h"
 #include "monitor/monitor_probe.h"
 #include "monitor/monitor_sample.h"
+#include "ui/file_chooser.h"
 
 struct ImDrawList;
 struct ImVec2;
@@ -49,8 +50,10 @@ struct EditorServices {
   std::string executablePath;
   // Folder for projects when the program's own folder cannot be written.
   std::string dataProjectsDirectory;
-  // Open the autoload project at start-up (the command-line tools do not).
-  bool openAutoload = true;
+  // Open the autoload project at start-up. Off unless the platform asks for
+  // it, so that an editor built without services (tests, command-line tools)
+  // never reads or writes the projects folder of the installed program.
+  bool openAutoload = false;
 };
 
 // A wire's place among the wires joining the same two nodes.
@@ -168,6 +171,11 @@ class Editor {
   void renameSelectedProject(const std::string& newName);
   void openAutoloadProject();
   void drawProjectsPanel();
+  // Opens the Save As (true) or Open (false) chooser; the choice is acted on
+  // when the chooser closes, a later frame.
+  void openProjectDialog(bool forSave);
+  // Draws the open chooser, inside the root window, and acts on its choice.
+  void drawProjectFileDialog();
 
   // ------------------------------------------------------------------
   // State, in declaration order (construction order).
@@ -197,6 +205,12 @@ class Editor {
   std::string autoloadProjectName;           // 21
   double lastProjectScanTime = -1000.0;      // 22
   char renameBuffer[128] = {};               // 23
+  // The Save As / Open chooser while it is open.
+  FileChooserState fileChooser;
+  // Where the projects folder lives, decided on first use: next to the
+  // program, or in the data folder when the program's folder is read-only.
+  mutable std::string projectsFolderCache;
+  mutable bool projectsInDataFolder = false;
   std::vector<EditSnapshot> undoStack;       // 24
   std::vector<EditSnapshot> redoStack;       // 24
   bool dragUndoArmed = false;                // 25

@@ -36,5 +36,6 @@ int main(int argc, char** argv) {
     if (cl.tab == "network") editor.requestedTab = 1;
     if (cl.tab == "projects") editor.requestedTab = 2;
     if (cl.startSimulation) editor.startSimulation();
+    if (!cl.openDialog.empty()) editor.openProjectDialog(cl.openDialog == "save");
   });
 }

@@ -32,6 +32,7 @@ EditorServices makeLinuxServices(WindowActions* window) {
   services.monitorProbes = [] { return makeLinuxMonitorProbe(); };
   services.executablePath = executablePath();
   services.dataProjectsDirectory = dataProjectsDirectory();
+  services.openAutoload = true;
   return services;
 }
 
