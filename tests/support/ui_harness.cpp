@@ -33,6 +33,7 @@ void UiHarness::frame(int count, float dt) {
     ImGui::GetIO().DeltaTime = dt;
     ImGui::NewFrame();
     editor_->drawFrame();
+    if (overlay_) overlay_(*editor_);
     ImGui::Render();
     recorder_.endFrame();
     // Textures the renderer would create are marked as done.

@@ -5,6 +5,7 @@
 // press, then release, each followed by a frame.
 #include <imgui.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +23,9 @@ class UiHarness {
   UiHarness& operator=(const UiHarness&) = delete;
 
   Editor& editor() { return *editor_; }
+
+  // Drawn in every frame after drawFrame, for widgets a test places itself.
+  void setOverlay(std::function<void(Editor&)> draw) { overlay_ = std::move(draw); }
 
   // Runs `count` frames of drawFrame, each advancing the clock by `dt`.
   void frame(int count = 1, float dt = 1.0f / 60.0f);
@@ -70,6 +74,7 @@ class UiHarness {
   Recorder recorder_;
   ImGuiContext* context_ = nullptr;
   std::unique_ptr<Editor> editor_;
+  std::function<void(Editor&)> overlay_;
 };
 
 }  // namespace rivulo::test
