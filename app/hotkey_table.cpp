@@ -83,4 +83,11 @@ constexpr std::array<HotkeyBinding, kHotkeyRowCount> kTable = {{
 
 const std::array<HotkeyBinding, kHotkeyRowCount>& hotkeyTable() { return kTable; }
 
+int hotkeyRowByName(std::string_view name) {
+  for (size_t i = 0; i < kTable.size(); ++i) {
+    if (name == kTable[i].name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 }  // namespace rivulo

@@ -2,6 +2,7 @@
 // The fixed table of Start/Stop hotkey rows, in the order of the HOTKEY combo.
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "app/hotkey_binding.h"
 
@@ -10,6 +11,9 @@ namespace rivulo {
 constexpr int kHotkeyRowCount = 106;
 
 const std::array<HotkeyBinding, kHotkeyRowCount>& hotkeyTable();
+
+// The row with this name ("F8", "Xbox A"), or -1.
+int hotkeyRowByName(std::string_view name);
 
 // Triggers count as pressed above this value on the 0-255 scale.
 constexpr uint32_t kTriggerThreshold = 30;

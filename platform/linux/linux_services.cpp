@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/linux/linux_hotkeys.h"
+
 namespace rivulo {
 
 std::string executablePath() {
@@ -27,6 +29,8 @@ std::string dataProjectsDirectory() {
 EditorServices makeLinuxServices(WindowActions* window) {
   EditorServices services;
   services.window = window;
+  services.ownedHotkeys = makeLinuxHotkeySource();
+  services.hotkeys = services.ownedHotkeys.get();
   services.executablePath = executablePath();
   services.dataProjectsDirectory = dataProjectsDirectory();
   return services;
