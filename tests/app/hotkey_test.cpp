@@ -6,7 +6,9 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/editor.h"
 #include "app/hotkey_table.h"
 #include "tests/support/ui_harness.h"
@@ -100,6 +102,28 @@ TEST(HotkeyTable, NamesAndCodesAreUniqueWithinTheirKind) {
   }
 }
 
+TEST(HotkeyTable, CommandLineChoosesARowByItsName) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* hotkey;
+    bool ok;
+  };
+  const Case cases[] = {
+      {{"rivulo", "--hotkey", "F8"}, "F8", true},
+      {{"rivulo", "--hotkey", "Mouse Side 1 (X1)"}, "Mouse Side 1 (X1)", true},
+      {{"rivulo", "--hotkey", "f8"}, "", false},
+      {{"rivulo", "--hotkey"}, "", false},
+  };
+  for (const Case& c : cases) {
+    const CommandLine cl = parseCommandLine(static_cast<int>(c.args.size()), c.args.data());
+    EXPECT_EQ(cl.error.empty(), c.ok) << cl.error;
+    if (c.ok) {
+      EXPECT_EQ(cl.hotkey, c.hotkey);
+    }
+  }
+  EXPECT_EQ(hotkeyRowByName("` / ~"), 49);
+}
+
 TEST(HotkeyTrigger, FiresAboveThirtyOnTheByteScale) {
   EXPECT_FALSE(triggerPressed(30));
   EXPECT_TRUE(triggerPressed(31));
@@ -145,7 +169,9 @@ TEST(HotkeyPoll, TogglesOncePerPressHoweverLongItIsHeld) {
       editor.pollHotkey();
     }
     EXPECT_EQ(toggles(editor), c.expected) << c.binding << " " << c.pattern.size();
-    if (std::string(c.binding) == "None") EXPECT_FALSE(editor.hotkeyWasDown);
+    if (std::string(c.binding) == "None") {
+      EXPECT_FALSE(editor.hotkeyWasDown);
+    }
   }
 }
 

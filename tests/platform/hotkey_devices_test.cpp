@@ -333,7 +333,8 @@ bool uinputAvailable(std::string& why) {
   return true;
 }
 
-bool waitFor(HotkeySource& source, const HotkeyBinding& binding, bool down, std::chrono::milliseconds limit = 3000ms) {
+// Long enough for a periodic rescan where /dev/input cannot be watched.
+bool waitFor(HotkeySource& source, const HotkeyBinding& binding, bool down, std::chrono::milliseconds limit = 5000ms) {
   const auto deadline = Clock::now() + limit;
   while (Clock::now() < deadline) {
     source.poll();
