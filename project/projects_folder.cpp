@@ -5,4 +5,6 @@ namespace rivulo {
 
 void Editor::openAutoloadProject() {}
 
+void Editor::refreshProjectList(bool) {}
+
 }  // namespace rivulo
