@@ -208,14 +208,14 @@ TEST(HotkeyPoll, TextFieldInTheForegroundSilencesKeysOnly) {
     test::UiHarness ui(ImVec2(1600, 900), services);
     bool focusField = true;
     char text[64] = {};
-    ui.setOverlay([&](Editor&) {
+    ui.afterDraw = [&] {
       ImGui::SetNextWindowPos(ImVec2(700, 400));
       ImGui::Begin("##HotkeyFieldProbe", nullptr, ImGuiWindowFlags_NoSavedSettings);
       if (focusField) ImGui::SetKeyboardFocusHere();
       focusField = false;
       ImGui::InputText("##ProbeField", text, sizeof(text));
       ImGui::End();
-    });
+    };
     ui.editor().chooseHotkey(rowOf(c.binding));
     ui.frame(3);
     ASSERT_TRUE(ImGui::GetIO().WantTextInput);
@@ -235,7 +235,7 @@ TEST(HotkeyPoll, KeyHeldThroughTypingDoesNotFireWhenTheFieldCloses) {
   bool showField = true;
   bool focusField = true;
   char text[64] = {};
-  ui.setOverlay([&](Editor&) {
+  ui.afterDraw = [&] {
     if (!showField) return;
     ImGui::SetNextWindowPos(ImVec2(700, 400));
     ImGui::Begin("##HotkeyFieldProbe", nullptr, ImGuiWindowFlags_NoSavedSettings);
@@ -243,7 +243,7 @@ TEST(HotkeyPoll, KeyHeldThroughTypingDoesNotFireWhenTheFieldCloses) {
     focusField = false;
     ImGui::InputText("##ProbeField", text, sizeof(text));
     ImGui::End();
-  });
+  };
   ui.editor().chooseHotkey(rowOf("S"));
   ui.frame(3);
   source.hold(row("S"));
@@ -264,13 +264,13 @@ class HotkeySelector : public ::testing::Test {
     ui.frame();
     // Until the top bar places the combo, the test places it itself.
     if (!ui.hasItem("##SimulationHotkey")) {
-      ui.setOverlay([](Editor& editor) {
+      ui.afterDraw = [this] {
         ImGui::SetNextWindowPos(ImVec2(600, 120));
         ImGui::SetNextWindowSize(ImVec2(300, 80));
         ImGui::Begin("##HotkeySelectorProbe", nullptr, ImGuiWindowFlags_NoSavedSettings);
-        editor.drawHotkeySelector(138.0f);
+        ui.editor().drawHotkeySelector(138.0f);
         ImGui::End();
-      });
+      };
       ui.frame();
     }
   }

@@ -14,11 +14,9 @@
 #include <SDL.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -28,35 +26,14 @@
 #include "app/hotkey_table.h"
 #include "platform/linux/linux_hotkeys.h"
 #include "platform/linux/linux_key_map.h"
+#include "tests/support/fake_packet_driver.h"
+#include "tests/support/run_command.h"
 
 namespace rivulo {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Opens and passes nothing: receive waits until shutdown.
-class IdleDriver final : public PacketDriver {
- public:
-  DriverError open(const std::string&, DriverMode, const DriverParams&) override { return {}; }
-  DriverError receive(uint8_t*, size_t, size_t&, PacketAddress&) override {
-    std::unique_lock lock(mutex_);
-    wake_.wait(lock, [this] { return shut_; });
-    return DriverError{DriverErrorKind::NoData, 0, {}};
-  }
-  DriverError send(const uint8_t*, size_t, const PacketAddress&) override { return {}; }
-  void shutdown(ShutdownHow) override {
-    std::lock_guard lock(mutex_);
-    shut_ = true;
-    wake_.notify_all();
-  }
-  void close() override { shutdown(ShutdownHow::Both); }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool shut_ = false;
-};
 
 class BackgroundWindow final : public WindowActions {
  public:
@@ -72,26 +49,6 @@ class BackgroundWindow final : public WindowActions {
   ScreenRect windowRect() const override { return {}; }
   void moveWindow(int, int) override {}
 };
-
-// Runs a program to its end (at most a few seconds), with DISPLAY set.
-int run(const std::vector<std::string>& args, const std::string& display) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    setenv("DISPLAY", display.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>("timeout"), const_cast<char*>("5")};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execvp("timeout", argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) < 0) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool onPath(const char* program) {
-  return run({"sh", "-c", std::string("command -v ") + program + " >/dev/null"}, "") == 0;
-}
 
 // An X server of the test's own, gone with the object.
 class Xvfb {
@@ -167,7 +124,7 @@ void pollFor(Editor& editor, std::chrono::milliseconds span) {
 class HotkeyUnderX11 : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "needs Xvfb and xdotool (scripts/setup installs them)";
+    if (!test::commandExists("Xvfb") || !test::commandExists("xdotool")) GTEST_SKIP() << "needs Xvfb and xdotool (scripts/setup installs them)";
     xvfb = std::make_unique<Xvfb>();
     if (xvfb->display().empty()) GTEST_SKIP() << "Xvfb did not start";
     LinuxHotkeyOptions options;
@@ -180,60 +137,63 @@ class HotkeyUnderX11 : public ::testing::Test {
     EditorServices services;
     services.hotkeys = source.get();
     services.window = &window;
-    services.packetDrivers = [] { return std::make_unique<IdleDriver>(); };
+    services.packetDrivers = network->factory();
     editor = std::make_unique<Editor>(services);
   }
 
-  void xdotool(std::vector<std::string> args) {
-    args.insert(args.begin(), "xdotool");
-    ASSERT_EQ(run(args, xvfb->display()), 0);
+  void xdotool(const std::string& args) {
+    const auto result = test::runCommand("DISPLAY=" + xvfb->display() + " timeout 5 xdotool " + args);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
   }
 
   std::unique_ptr<Xvfb> xvfb;
+  std::shared_ptr<test::FakeNetwork> network = test::FakeNetwork::create();
   BackgroundWindow window;
   std::shared_ptr<HotkeySource> source;
   std::unique_ptr<Editor> editor;
 };
 
-TEST_F(HotkeyUnderX11, KeyPressedThroughTheServerTogglesOncePerPress) {
+TEST_F(HotkeyUnderX11, KeyPressedThroughTheServerStartsAndStopsTheSimulation) {
   editor->chooseHotkey(rowOf("F8"));
-  xdotool({"keydown", "F8"});
-  EXPECT_TRUE(pollUntil(*editor, [&] { return toggles(*editor) == 1; }));
+  xdotool("keydown F8");
+  EXPECT_TRUE(pollUntil(*editor, [&] { return editor->simulationActive; }));
   pollFor(*editor, 400ms);  // held: no more toggles
   EXPECT_EQ(toggles(*editor), 1);
-  xdotool({"keyup", "F8"});
+  EXPECT_TRUE(editor->simulationActive);
+  xdotool("keyup F8");
   pollUntil(*editor, [&] { return !editor->hotkeyWasDown; });
-  xdotool({"keydown", "F8"});
-  EXPECT_TRUE(pollUntil(*editor, [&] { return toggles(*editor) == 2; }));
-  xdotool({"keyup", "F8"});
+  xdotool("keydown F8");
+  EXPECT_TRUE(pollUntil(*editor, [&] { return !editor->simulationActive; }));
+  xdotool("keyup F8");
   // Another key does nothing.
-  xdotool({"keydown", "F9"});
+  xdotool("keydown F9");
   pollFor(*editor, 300ms);
-  xdotool({"keyup", "F9"});
+  xdotool("keyup F9");
   pollFor(*editor, 100ms);
   EXPECT_EQ(toggles(*editor), 2);
+  EXPECT_EQ(editor->eventLog.back().text, "Simulation stopped. Timer paused and held packets were flushed.");
 }
 
 TEST_F(HotkeyUnderX11, SideButtonAlreadyHeldWhenChosenWaitsForTheNextPress) {
-  xdotool({"mousedown", "8"});
+  xdotool("mousedown 8");
   pollFor(*editor, 200ms);
   editor->chooseHotkey(rowOf("Mouse Side 1 (X1)"));
   EXPECT_TRUE(editor->hotkeyWasDown);
   pollFor(*editor, 300ms);
-  xdotool({"mouseup", "8"});
+  xdotool("mouseup 8");
   EXPECT_TRUE(pollUntil(*editor, [&] { return !editor->hotkeyWasDown; }));
   EXPECT_EQ(toggles(*editor), 0);
-  xdotool({"mousedown", "8"});
+  xdotool("mousedown 8");
   EXPECT_TRUE(pollUntil(*editor, [&] { return toggles(*editor) == 1; }));
-  xdotool({"mouseup", "8"});
+  xdotool("mouseup 8");
   // The other side button is not this one.
   editor->chooseHotkey(rowOf("Mouse Side 2 (X2)"));
-  xdotool({"click", "8"});
+  xdotool("click 8");
   pollFor(*editor, 300ms);
   EXPECT_EQ(toggles(*editor), 1);
-  xdotool({"mousedown", "9"});
+  xdotool("mousedown 9");
   EXPECT_TRUE(pollUntil(*editor, [&] { return toggles(*editor) == 2; }));
-  xdotool({"mouseup", "9"});
+  xdotool("mouseup 9");
 }
 
 TEST(LinuxHotkeySource, SaysWhyWhenNothingCanBeRead) {

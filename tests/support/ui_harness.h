@@ -24,11 +24,15 @@ class UiHarness {
 
   Editor& editor() { return *editor_; }
 
-  // Drawn in every frame after drawFrame, for widgets a test places itself.
-  void setOverlay(std::function<void(Editor&)> draw) { overlay_ = std::move(draw); }
+  // Runs inside every frame before drawFrame, e.g. to hold a drag-and-drop
+  // source that no panel of the editor provides.
+  std::function<void()> beforeDraw;
 
   // Runs `count` frames of drawFrame, each advancing the clock by `dt`.
   void frame(int count = 1, float dt = 1.0f / 60.0f);
+  // Runs inside every frame after drawFrame, for widgets a test places over
+  // the editor.
+  std::function<void()> afterDraw;
 
   void setDisplaySize(ImVec2 size);
   void moveMouse(ImVec2 pos);
@@ -74,7 +78,6 @@ class UiHarness {
   Recorder recorder_;
   ImGuiContext* context_ = nullptr;
   std::unique_ptr<Editor> editor_;
-  std::function<void(Editor&)> overlay_;
 };
 
 }  // namespace rivulo::test
