@@ -11,13 +11,12 @@
 #include <cmath>
 
 #include "app/editor.h"
+#include "engine/effect_modules.h"
 #include "graph/node_catalogue.h"
 
 namespace rivulo {
 
 namespace {
-
-constexpr uint32_t kMaxDelayMs = 30000;
 
 // Dense indices for the ids met in one call: node ids first, in node order,
 // then wire ends that name no node. Open addressing, no allocation per lookup.
