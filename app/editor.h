@@ -26,6 +26,10 @@ struct ImDrawList;
 struct ImVec2;
 
 namespace rivulo {
+struct WireCurve;
+}
+
+namespace rivulo {
 
 enum class EditMode : int32_t {
   Select = 0,
@@ -137,6 +141,9 @@ class Editor {
   Vec2f centerOf(const Node& node) const;
   Vec2f edgePoint(const Node& node, Vec2f toward) const;
   LaneInfo laneInfo(const Connection& wire) const;
+  // The lane geometry of a wire; false when it is not drawn (an end names no
+  // node, or the two cards' centres are less than 2 px apart).
+  bool wireCurve(const Connection& wire, WireCurve& curve) const;
   void drawWires(ImDrawList* drawList);
   void drawWireFlow(ImDrawList* drawList);
   void drawNodeLibrary();
