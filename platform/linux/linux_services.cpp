@@ -29,10 +29,10 @@ std::string dataProjectsDirectory() {
 EditorServices makeLinuxServices(WindowActions* window) {
   EditorServices services;
   services.window = window;
-  services.ownedHotkeys = makeLinuxHotkeySource();
-  services.hotkeys = services.ownedHotkeys.get();
   services.executablePath = executablePath();
   services.dataProjectsDirectory = dataProjectsDirectory();
+  services.ownedHotkeys = makeLinuxHotkeySource();
+  services.hotkeys = services.ownedHotkeys.get();
   return services;
 }
 
