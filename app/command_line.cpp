@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/hotkey_table.h"
+
 namespace rivulo {
 
 namespace {
@@ -31,6 +33,7 @@ const char* usageText() {
   return "Usage:\n"
          "  rivulo [PROJECT.lwv] [--select ID] [--tab properties|network|projects] [--start]\n"
          "         [--ping-target ADDR] [--open-dialog save|open]\n"
+         "         [--hotkey NAME]\n"
          "         [--screenshot FILE.png [--frames N]]\n"
          "  rivulo --check-project FILE\n"
          "  rivulo --convert IN OUT\n"
@@ -77,6 +80,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       }
     } else if (arg == "--start") {
       cl.startSimulation = true;
+    } else if (arg == "--hotkey") {
+      if (next(cl.hotkey) && hotkeyRowByName(cl.hotkey) < 0) fail("--hotkey takes a row of the HOTKEY list, e.g. F8");
     } else if (arg == "--check-project") {
       next(cl.checkProject);
     } else if (arg == "--convert") {

@@ -19,6 +19,7 @@ struct CommandLine {
   bool startSimulation = false;  // --start
   std::string pingTarget;        // --ping-target ADDR, instead of the default
   std::string openDialog;        // --open-dialog save|open: the project chooser, shown at start
+  std::string hotkey;            // --hotkey NAME, a row of the hotkey table
 
   // Project tools, no window.
   std::string checkProject;                // --check-project FILE

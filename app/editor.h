@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -46,6 +47,9 @@ struct EditorServices {
   MonitorProbeFactory monitorProbes;
   WindowActions* window = nullptr;
   HotkeySource* hotkeys = nullptr;
+  // Keeps a platform hotkey source alive for as long as the services; the
+  // platform sets `hotkeys` to it.
+  std::shared_ptr<HotkeySource> ownedHotkeys;
   // Full path of the running program, or empty when unknown.
   std::string executablePath;
   // Folder for projects when the program's own folder cannot be written.
@@ -96,6 +100,8 @@ class Editor {
   void pollHotkey();
   bool hotkeyIsDown(const HotkeyBinding& binding);
   void chooseHotkey(int index);
+  // The top bar's HOTKEY combo, `width` pixels wide.
+  void drawHotkeySelector(float width);
 
   // --- Graph editing ---
   void addNode(NodeType type, float x, float y);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/linux/icmp_probe.h"
+#include "platform/linux/linux_hotkeys.h"
 
 namespace rivulo {
 
@@ -33,6 +34,8 @@ EditorServices makeLinuxServices(WindowActions* window) {
   services.executablePath = executablePath();
   services.dataProjectsDirectory = dataProjectsDirectory();
   services.openAutoload = true;
+  services.ownedHotkeys = makeLinuxHotkeySource();
+  services.hotkeys = services.ownedHotkeys.get();
   return services;
 }
 

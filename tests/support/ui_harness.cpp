@@ -34,6 +34,7 @@ void UiHarness::frame(int count, float dt) {
     ImGui::NewFrame();
     if (beforeDraw) beforeDraw();
     editor_->drawFrame();
+    if (afterDraw) afterDraw();
     ImGui::Render();
     recorder_.endFrame();
     // Textures the renderer would create are marked as done.

@@ -30,6 +30,9 @@ class UiHarness {
 
   // Runs `count` frames of drawFrame, each advancing the clock by `dt`.
   void frame(int count = 1, float dt = 1.0f / 60.0f);
+  // Runs inside every frame after drawFrame, for widgets a test places over
+  // the editor.
+  std::function<void()> afterDraw;
 
   void setDisplaySize(ImVec2 size);
   void moveMouse(ImVec2 pos);
