@@ -1,5 +1,7 @@
 #include "platform/linux/linux_services.h"
 
+#include "platform/linux/nfqueue_driver.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -30,6 +32,7 @@ std::string dataProjectsDirectory() {
 EditorServices makeLinuxServices(WindowActions* window) {
   EditorServices services;
   services.window = window;
+  services.packetDrivers = makeNfqueueDriverFactory();
   services.monitorProbes = [] { return makeLinuxMonitorProbe(); };
   services.executablePath = executablePath();
   services.dataProjectsDirectory = dataProjectsDirectory();
