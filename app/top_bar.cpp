@@ -337,17 +337,7 @@ void Editor::drawTopBar() {
   ImGui::SameLine(0, 10);
   ImGui::TextDisabled("HOTKEY");
   ImGui::SameLine(0, 6);
-  // HOTKEY selector
-  ImGui::SetNextItemWidth(pick(112, 138));
-  if (ImGui::BeginCombo("##SimulationHotkey", "None")) {
-    ImGui::Selectable("None", true);
-    ImGui::EndCombo();
-  }
-  if (ImGui::IsItemHovered()) {
-    ImGui::SetTooltip(
-        "Global Start/Stop hotkey. Works while minimized and includes keyboard, mouse side buttons and Xbox "
-        "controller inputs.");
-  }
+  drawHotkeySelector(pick(112, 138));
 
   ImGui::SameLine(0, 11);
   ImGui::TextDisabled("PROJECT");
@@ -365,10 +355,9 @@ void Editor::drawTopBar() {
     ImGui::EndDisabled();
   }
   ImGui::SameLine(0, 6);
-  // The file dialogs are not wired in yet: both buttons are inert.
-  ImGui::Button("Save As", ImVec2(pick(66, 74), 28));
+  if (ImGui::Button("Save As", ImVec2(pick(66, 74), 28))) openProjectDialog(true);
   ImGui::SameLine(0, 5);
-  ImGui::Button("Open", ImVec2(pick(58, 64), 28));
+  if (ImGui::Button("Open", ImVec2(pick(58, 64), 28))) openProjectDialog(false);
 
   ImGui::EndChild();
 }
