@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "ui/draw_kit.h"
@@ -16,6 +17,11 @@ double guiTime() {
 Editor::Editor(EditorServices editorServices)
     : services(std::move(editorServices)), engine(services.packetDrivers) {
   std::strncpy(projectPath, "projects/last_project.lwv", sizeof(projectPath) - 1);
+
+  if (!services.pingTarget.empty()) {
+    pingTarget = services.pingTarget;
+    std::snprintf(targetInput, sizeof(targetInput), "%s", services.pingTarget.c_str());
+  }
 
   darkTheme = true;
   applyStyle();

@@ -54,6 +54,9 @@ struct EditorServices {
   std::string executablePath;
   // Folder for projects when the program's own folder cannot be written.
   std::string dataProjectsDirectory;
+  // The first ping target instead of 8.8.8.8 (empty: the default), in force
+  // before the monitor sends its first echo.
+  std::string pingTarget;
   // Open the autoload project at start-up. Off unless the platform asks for
   // it, so that an editor built without services (tests, command-line tools)
   // never reads or writes the projects folder of the installed program.

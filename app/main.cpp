@@ -28,10 +28,6 @@ int main(int argc, char** argv) {
   if (!cl.headlessProject.empty()) return rivulo::runHeadless(cl);
   return rivulo::runDesktop(cl, [&cl](rivulo::Editor& editor) {
     if (!cl.projectFile.empty()) editor.loadProject(cl.projectFile);
-    if (!cl.pingTarget.empty()) {
-      std::snprintf(editor.targetInput, sizeof(editor.targetInput), "%s", cl.pingTarget.c_str());
-      editor.applyTarget();
-    }
     if (cl.selectNodeId >= 0) editor.selectedNodeId = cl.selectNodeId;
     if (cl.tab == "properties") editor.requestedTab = 0;
     if (cl.tab == "network") editor.requestedTab = 1;

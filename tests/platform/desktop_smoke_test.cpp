@@ -62,7 +62,7 @@ TEST(Desktop, ScreenshotUnderXvfb) {
   const fs::path shot = dir.path() / "shot.png";
   const std::string command = "cd " + shellQuote(dir.path()) + " && " + kNoLeakCheck +
                               "timeout 120 xvfb-run -a -s '-screen 0 1600x900x24' " + shellQuote(kBinary) +
-                              " --screenshot " + shellQuote(shot) + " --frames 10";
+                              " --ping-target 127.0.0.1 --screenshot " + shellQuote(shot) + " --frames 10";
   test::CommandResult result = runCommand(command);
   ASSERT_EQ(result.exitCode, 0) << result.output;
   // 96 % of the 1600 x 900 screen, capped at 1500 wide.

@@ -67,7 +67,7 @@ TEST(FirstStart, ACopiedProgramOpensTheDemoFromItsOwnFolder) {
   // Started from another folder: the projects folder follows the binary.
   fs::create_directories(install.path() / "elsewhere");
   const std::string command = "cd " + shellQuote((install.path() / "elsewhere").string()) + " && ASAN_OPTIONS=detect_leaks=0 timeout 120 xvfb-run -a -s '-screen 0 1600x900x24' " +
-                              shellQuote((install.path() / "rivulo").string()) + " --tab projects --screenshot " +
+                              shellQuote((install.path() / "rivulo").string()) + " --ping-target 127.0.0.1 --tab projects --screenshot " +
                               shellQuote((install.path() / "shot.png").string()) + " --frames 5";
   test::CommandResult result = runCommand(command);
   ASSERT_EQ(result.exitCode, 0) << result.output;
