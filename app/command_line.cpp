@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/hotkey_table.h"
+
 namespace rivulo {
 
 namespace {
@@ -30,6 +32,8 @@ bool parseSeconds(const std::string& text, double& out) {
 const char* usageText() {
   return "Usage:\n"
          "  rivulo [PROJECT.lwv] [--select ID] [--tab properties|network|projects] [--start]\n"
+         "         [--ping-target ADDR] [--open-dialog save|open]\n"
+         "         [--hotkey NAME]\n"
          "         [--screenshot FILE.png [--frames N]]\n"
          "  rivulo --check-project FILE\n"
          "  rivulo --convert IN OUT\n"
@@ -68,8 +72,16 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       if (next(cl.tab) && cl.tab != "properties" && cl.tab != "network" && cl.tab != "projects") {
         fail("--tab takes properties, network or projects");
       }
+    } else if (arg == "--ping-target") {
+      if (next(cl.pingTarget) && cl.pingTarget.empty()) fail("--ping-target needs an address or name");
+    } else if (arg == "--open-dialog") {
+      if (next(cl.openDialog) && cl.openDialog != "save" && cl.openDialog != "open") {
+        fail("--open-dialog takes save or open");
+      }
     } else if (arg == "--start") {
       cl.startSimulation = true;
+    } else if (arg == "--hotkey") {
+      if (next(cl.hotkey) && hotkeyRowByName(cl.hotkey) < 0) fail("--hotkey takes a row of the HOTKEY list, e.g. F8");
     } else if (arg == "--check-project") {
       next(cl.checkProject);
     } else if (arg == "--convert") {

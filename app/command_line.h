@@ -17,6 +17,9 @@ struct CommandLine {
   int selectNodeId = -1;       // --select ID
   std::string tab;             // --tab properties|network|projects
   bool startSimulation = false;  // --start
+  std::string pingTarget;        // --ping-target ADDR, instead of the default
+  std::string openDialog;        // --open-dialog save|open: the project chooser, shown at start
+  std::string hotkey;            // --hotkey NAME, a row of the hotkey table
 
   // Project tools, no window.
   std::string checkProject;                // --check-project FILE

@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "ui/draw_kit.h"
@@ -17,6 +18,11 @@ Editor::Editor(EditorServices editorServices)
     : services(std::move(editorServices)), engine(services.packetDrivers) {
   std::strncpy(projectPath, "projects/last_project.lwv", sizeof(projectPath) - 1);
 
+  if (!services.pingTarget.empty()) {
+    pingTarget = services.pingTarget;
+    std::snprintf(targetInput, sizeof(targetInput), "%s", services.pingTarget.c_str());
+  }
+
   darkTheme = true;
   applyStyle();
 
@@ -30,7 +36,7 @@ Editor::Editor(EditorServices editorServices)
   addLog("Global hotkeys remain active while Rivulo is minimized or in the background.");
   addLog("v1.0.5 loaded Modules");
 
-  openAutoloadProject();
+  if (services.openAutoload) openAutoloadProject();
   startMonitorThread();
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,9 +21,14 @@
 #include "graph/node.h"
 #include "monitor/monitor_probe.h"
 #include "monitor/monitor_sample.h"
+#include "ui/file_chooser.h"
 
 struct ImDrawList;
 struct ImVec2;
+
+namespace rivulo {
+struct WireCurve;
+}
 
 namespace rivulo {
 
@@ -41,12 +47,20 @@ struct EditorServices {
   MonitorProbeFactory monitorProbes;
   WindowActions* window = nullptr;
   HotkeySource* hotkeys = nullptr;
+  // Keeps a platform hotkey source alive for as long as the services; the
+  // platform sets `hotkeys` to it.
+  std::shared_ptr<HotkeySource> ownedHotkeys;
   // Full path of the running program, or empty when unknown.
   std::string executablePath;
   // Folder for projects when the program's own folder cannot be written.
   std::string dataProjectsDirectory;
-  // Open the autoload project at start-up (the command-line tools do not).
-  bool openAutoload = true;
+  // The first ping target instead of 8.8.8.8 (empty: the default), in force
+  // before the monitor sends its first echo.
+  std::string pingTarget;
+  // Open the autoload project at start-up. Off unless the platform asks for
+  // it, so that an editor built without services (tests, command-line tools)
+  // never reads or writes the projects folder of the installed program.
+  bool openAutoload = false;
 };
 
 // A wire's place among the wires joining the same two nodes.
@@ -89,6 +103,8 @@ class Editor {
   void pollHotkey();
   bool hotkeyIsDown(const HotkeyBinding& binding);
   void chooseHotkey(int index);
+  // The top bar's HOTKEY combo, `width` pixels wide.
+  void drawHotkeySelector(float width);
 
   // --- Graph editing ---
   void addNode(NodeType type, float x, float y);
@@ -131,6 +147,10 @@ class Editor {
   Vec2f centerOf(const Node& node) const;
   Vec2f edgePoint(const Node& node, Vec2f toward) const;
   LaneInfo laneInfo(const Connection& wire) const;
+  // The lane geometry of a wire; false when it is not drawn (an end names no
+  // node, or the two cards' centres are less than 2 px apart). A frame that
+  // draws every wire passes the lane offsets it worked out in one pass.
+  bool wireCurve(const Connection& wire, WireCurve& curve, const float* laneOffset = nullptr) const;
   void drawWires(ImDrawList* drawList);
   void drawWireFlow(ImDrawList* drawList);
   void drawNodeLibrary();
@@ -160,6 +180,11 @@ class Editor {
   void renameSelectedProject(const std::string& newName);
   void openAutoloadProject();
   void drawProjectsPanel();
+  // Opens the Save As (true) or Open (false) chooser; the choice is acted on
+  // when the chooser closes, a later frame.
+  void openProjectDialog(bool forSave);
+  // Draws the open chooser, inside the root window, and acts on its choice.
+  void drawProjectFileDialog();
 
   // ------------------------------------------------------------------
   // State, in declaration order (construction order).
@@ -189,6 +214,12 @@ class Editor {
   std::string autoloadProjectName;           // 21
   double lastProjectScanTime = -1000.0;      // 22
   char renameBuffer[128] = {};               // 23
+  // The Save As / Open chooser while it is open.
+  FileChooserState fileChooser;
+  // Where the projects folder lives, decided on first use: next to the
+  // program, or in the data folder when the program's folder is read-only.
+  mutable std::string projectsFolderCache;
+  mutable bool projectsInDataFolder = false;
   std::vector<EditSnapshot> undoStack;       // 24
   std::vector<EditSnapshot> redoStack;       // 24
   bool dragUndoArmed = false;                // 25

@@ -79,6 +79,7 @@ void Editor::drawLayout() {
   drawModuleActivity();
   ImGui::EndChild();
 
+  drawProjectFileDialog();
   ImGui::End();
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/command_line.h"
 #include "app/editor.h"
+#include "app/hotkey_table.h"
 #include "app/project_tools.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/headless_run.h"
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     if (cl.tab == "properties") editor.requestedTab = 0;
     if (cl.tab == "network") editor.requestedTab = 1;
     if (cl.tab == "projects") editor.requestedTab = 2;
+    if (!cl.hotkey.empty()) editor.chooseHotkey(rivulo::hotkeyRowByName(cl.hotkey));
     if (cl.startSimulation) editor.startSimulation();
+    if (!cl.openDialog.empty()) editor.openProjectDialog(cl.openDialog == "save");
   });
 }

@@ -47,7 +47,10 @@ double Editor::shownSimulationTime() const {
 void formatSimulationTime(double seconds, char* buffer, size_t size) {
   if (buffer == nullptr || size == 0) return;
   double whole = std::max(0.0, std::floor(seconds));
-  auto s = static_cast<unsigned long long>(whole);
+  // A time beyond what 64 bits of seconds hold (or infinity) would make the
+  // conversion undefined; it shows as the largest count instead.
+  constexpr double kLimit = 18446744073709549568.0;  // largest double below 2^64
+  auto s = whole < kLimit ? static_cast<unsigned long long>(whole) : 18446744073709549568ull;
   std::snprintf(buffer, size, "%02llu:%02llu:%02llu", s / 3600, (s / 60) % 60, s % 60);
 }
 

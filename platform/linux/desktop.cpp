@@ -199,7 +199,9 @@ int runDesktop(const CommandLine& cl, const std::function<void(Editor&)>& afterS
   SdlWindowActions actions(window.get());
   int exitCode = 0;
   std::optional<Editor> editorSlot;
-  editorSlot.emplace(makeLinuxServices(&actions));
+  EditorServices services = makeLinuxServices(&actions);
+  services.pingTarget = cl.pingTarget;
+  editorSlot.emplace(std::move(services));
   Editor& editor = *editorSlot;
   if (afterStartup) afterStartup(editor);
   {

@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/linux/icmp_probe.h"
+#include "platform/linux/linux_hotkeys.h"
+
 namespace rivulo {
 
 std::string executablePath() {
@@ -30,8 +33,12 @@ EditorServices makeLinuxServices(WindowActions* window) {
   EditorServices services;
   services.window = window;
   services.packetDrivers = makeNfqueueDriverFactory();
+  services.monitorProbes = [] { return makeLinuxMonitorProbe(); };
   services.executablePath = executablePath();
   services.dataProjectsDirectory = dataProjectsDirectory();
+  services.openAutoload = true;
+  services.ownedHotkeys = makeLinuxHotkeySource();
+  services.hotkeys = services.ownedHotkeys.get();
   return services;
 }
 

@@ -32,7 +32,9 @@ void UiHarness::frame(int count, float dt) {
   for (int i = 0; i < count; ++i) {
     ImGui::GetIO().DeltaTime = dt;
     ImGui::NewFrame();
+    if (beforeDraw) beforeDraw();
     editor_->drawFrame();
+    if (afterDraw) afterDraw();
     ImGui::Render();
     recorder_.endFrame();
     // Textures the renderer would create are marked as done.

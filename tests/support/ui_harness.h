@@ -5,6 +5,7 @@
 // press, then release, each followed by a frame.
 #include <imgui.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,8 +24,15 @@ class UiHarness {
 
   Editor& editor() { return *editor_; }
 
+  // Runs inside every frame before drawFrame, e.g. to hold a drag-and-drop
+  // source that no panel of the editor provides.
+  std::function<void()> beforeDraw;
+
   // Runs `count` frames of drawFrame, each advancing the clock by `dt`.
   void frame(int count = 1, float dt = 1.0f / 60.0f);
+  // Runs inside every frame after drawFrame, for widgets a test places over
+  // the editor.
+  std::function<void()> afterDraw;
 
   void setDisplaySize(ImVec2 size);
   void moveMouse(ImVec2 pos);

@@ -1,0 +1,4 @@
+// One entry point for every benchmark folder.
+#include <benchmark/benchmark.h>
+
+BENCHMARK_MAIN();
