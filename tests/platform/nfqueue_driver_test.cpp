@@ -297,6 +297,7 @@ TEST_F(NfqueueDriverTest, SimpleFilterChoiceIsExpressedInTheRules) {
 TEST_F(NfqueueDriverTest, PassiveMonitorCountsBothDirectionsWithoutRules) {
   Scenario sc;
   sc.monitor = true;
+  sc.filter = "icmp";  // no stray neighbour messages in the counts
   DriverRun run(net_->a(), sc);
   ASSERT_TRUE(run.started());
   EXPECT_FALSE(rulesIn(net_->a()));
@@ -306,12 +307,9 @@ TEST_F(NfqueueDriverTest, PassiveMonitorCountsBothDirectionsWithoutRules) {
   EXPECT_EQ(run.stop(), 0);
   int in = -1, out = -1;
   std::sscanf(run.result().c_str(), "%d %d", &in, &out);
-  // The five echoes each way, and at most a stray neighbour message; the
-  // three loopback echoes (six packets each way on lo) must not show.
-  EXPECT_GE(out, 5);
-  EXPECT_GE(in, 5);
-  EXPECT_LE(out, 7);
-  EXPECT_LE(in, 7);
+  // The five echoes each way; the three loopback echoes must not show.
+  EXPECT_EQ(out, 5);
+  EXPECT_EQ(in, 5);
 }
 
 TEST(NfqueueDriverErrors, RejectedFilterAndNoPrivilege) {
