@@ -23,6 +23,7 @@
 
 #include <chrono>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -60,6 +61,24 @@ DriverError errnoError(int err, const std::string& what) {
   e.code = static_cast<uint32_t>(err);
   e.detail = what + ": " + std::strerror(err);
   return e;
+}
+
+// Whether this process may administer the network (the effective set of
+// /proc/self/status; CAP_NET_ADMIN is bit 12). Root in a user namespace, or a
+// run with the capability dropped, has uid 0 without it.
+bool hasNetAdmin() {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (f == nullptr) return geteuid() == 0;
+  char line[256];
+  unsigned long long caps = 0;
+  bool found = false;
+  while (std::fgets(line, sizeof line, f) != nullptr)
+    if (std::sscanf(line, "CapEff: %llx", &caps) == 1) {
+      found = true;
+      break;
+    }
+  std::fclose(f);
+  return found ? (caps >> 12) & 1 : geteuid() == 0;
 }
 
 void enlargeReceiveBuffer(int fd) {
@@ -134,7 +153,7 @@ DriverError NfqueueDriver::configure(uint8_t command, bool withParams) {
   if (n < 0) return errnoError(errno, "queue configuration");
   if (mnl_cb_run(buf.data(), static_cast<size_t>(n), seq, portId_, nullptr, nullptr) < 0) {
     int err = errno;
-    if (err == EPERM && geteuid() == 0) {
+    if (err == EPERM && hasNetAdmin()) {
       // Binding a queue that another process owns fails with EPERM too.
       DriverError e{DriverErrorKind::Other, static_cast<uint32_t>(EBUSY),
                     "queue " + std::to_string(kNfqueueNumber) + " is used by another program"};

@@ -363,6 +363,26 @@ TEST_F(HeadlessE2E, TcpFilterLeavesPingUntouched) {
   EXPECT_NE(out.find("CAPTURED OUT 0 "), std::string::npos) << out;
 }
 
+TEST_F(HeadlessE2E, LoopbackIsConditionedOnlyWhenTheFilterNamesIt) {
+  writeProject({{5, 100}}, {});
+  auto pingLo = [&] { return parsePing(net_->in(net_->a(), "ping -c 3 -i 0.2 -W 2 127.0.0.1").output); };
+  {
+    Headless run(net_->a(), project_.string());
+    ASSERT_TRUE(run.waitStarted()) << run.output();
+    EXPECT_LT(pingLo().maxMs, 50.0);
+    stop(run);
+  }
+  {
+    Headless run(net_->a(), project_.string(), "loopback");
+    ASSERT_TRUE(run.waitStarted()) << run.output();
+    auto p = pingLo();
+    EXPECT_EQ(p.received, 3);
+    EXPECT_GE(p.minMs, 195.0);  // the echo and its reply both leave through lo
+    EXPECT_LT(p.avgMs, 260.0);
+    stop(run);
+  }
+}
+
 TEST_F(HeadlessE2E, SavedChangeIsAppliedWithinASecond) {
   writeProject({{5, 10}}, {});
   Headless run(net_->a(), project_.string());
@@ -388,6 +408,15 @@ TEST_F(HeadlessE2E, LoadAndStartFailuresExitWithOne) {
   EXPECT_EQ(badFilter.exitCode(), 1);
   EXPECT_NE(badFilter.output().find("Could not start active simulation: Packet filter rejected: "), std::string::npos)
       << badFilter.output();
+  EXPECT_FALSE(ourRules());
+
+  if (test::shell("command -v setpriv").exitCode != 0) GTEST_SKIP() << "needs setpriv for the permission case";
+  // uid 0 without CAP_NET_ADMIN (dropped from the bounding set before exec).
+  auto r = net_->in(net_->a(), std::string("setpriv --bounding-set -net_admin ") + RIVULO_BINARY + " --headless " +
+                                   project_.string() + " --seconds 1");
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_NE(r.output.find("Access denied. Run Rivulo as root or give it CAP_NET_ADMIN."), std::string::npos)
+      << r.output;
   EXPECT_FALSE(ourRules());
 }
 
