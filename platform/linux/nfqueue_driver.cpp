@@ -34,6 +34,7 @@ namespace {
 // driverData bits.
 constexpr uint64_t kLeftQueue = 1;     // dropped from the kernel queue; send = raw re-send
 constexpr uint64_t kUnfinished = 2;    // checksum left to the card, or a GSO/GRO packet
+constexpr uint64_t kTruncated = 4;     // we hold only a part of it: never re-send, keep its slot
 
 // Netlink overhead around one copied packet: headers and attributes.
 constexpr size_t kMessageOverhead = 4096;
@@ -319,6 +320,9 @@ DriverError NfqueueDriver::receiveQueued(uint8_t* buffer, size_t capacity, size_
     address.outbound = outbound;
     address.packetId = id;
     address.interfaceIndex = ifindex;
+    if (attr[NFQA_CAP_LEN] && ntohl(mnl_attr_get_u32(attr[NFQA_CAP_LEN])) > payloadLength)
+      address.driverData |= kTruncated;
+    if (length < payloadLength) address.driverData |= kTruncated;
     if (attr[NFQA_SKB_INFO]) {
       const uint32_t info = ntohl(mnl_attr_get_u32(attr[NFQA_SKB_INFO]));
       if (info & (NFQA_SKB_CSUMNOTREADY | NFQA_SKB_GSO)) address.driverData |= kUnfinished;
@@ -489,6 +493,7 @@ DriverError NfqueueDriver::rawSendPieces(const iovec* pieces, size_t count, cons
 DriverError NfqueueDriver::send(const uint8_t* data, size_t length, const PacketAddress& address) {
   if (!opened_ || mode_ != DriverMode::EffectPipeline || sendShut_)
     return {DriverErrorKind::Aborted, 0, "the capture is closed"};
+  if (address.copy && (address.driverData & kTruncated)) return {};  // no whole bytes to copy
   if (address.copy || (address.driverData & kLeftQueue)) return rawSend(data, length, address);
   verdict(address.packetId, NF_ACCEPT);
   return {};
@@ -497,6 +502,8 @@ DriverError NfqueueDriver::send(const uint8_t* data, size_t length, const Packet
 void NfqueueDriver::hold(PacketAddress& address) {
   if (mode_ != DriverMode::EffectPipeline || !address.outbound || address.copy) return;
   if (address.driverData & kLeftQueue) return;  // already out of the queue
+  // A packet we could not copy whole waits in the queue like an arriving one.
+  if (address.driverData & kTruncated) return;
   verdict(address.packetId, NF_DROP);
   address.driverData |= kLeftQueue;
 }
