@@ -1,7 +1,11 @@
 #include "ui/draw_kit.h"
 
+#include <imgui_internal.h>
+
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 namespace rivulo {
 
@@ -78,10 +82,47 @@ ImVec2 perimeterPoint(ImVec2 min, ImVec2 max, float d) {
   return ImVec2(min.x, max.y - d);
 }
 
+namespace {
+
+// The points of a filled circle of n segments on the unit circle, worked out
+// once: the same angles the GUI library computes for every circle it fills,
+// which is most of a frame's cost when every card glows.
+constexpr int kMaxCachedSegments = 64;
+
+const std::vector<ImVec2>& unitCircle(int segments) {
+  static const std::array<std::vector<ImVec2>, kMaxCachedSegments + 1> tables = [] {
+    std::array<std::vector<ImVec2>, kMaxCachedSegments + 1> all;
+    for (int n = 3; n <= kMaxCachedSegments; ++n) {
+      const float aMax = (IM_PI * 2.0f) * (static_cast<float>(n) - 1.0f) / static_cast<float>(n);
+      const int steps = n - 1;
+      for (int i = 0; i <= steps; ++i) {
+        const float a = (static_cast<float>(i) / static_cast<float>(steps)) * aMax;
+        all[n].push_back(ImVec2(ImCos(a), ImSin(a)));
+      }
+    }
+    return all;
+  }();
+  return tables[static_cast<size_t>(segments)];
+}
+
+}  // namespace
+
+void fillCircle(ImDrawList* drawList, ImVec2 centre, float radius, uint32_t colour, int segments) {
+  if ((colour & IM_COL32_A_MASK) == 0 || radius < 0.5f) return;
+  if (segments < 3 || segments > kMaxCachedSegments) {
+    drawList->AddCircleFilled(centre, radius, colour, segments);
+    return;
+  }
+  for (const ImVec2& p : unitCircle(segments)) {
+    drawList->PathLineTo(ImVec2(centre.x + p.x * radius, centre.y + p.y * radius));
+  }
+  drawList->PathFillConvex(colour);
+}
+
 void radialGlow(ImDrawList* drawList, ImVec2 centre, float radius, uint32_t colour, int rings) {
   for (int k = rings; k >= 1; --k) {
     float f = static_cast<float>(k) / static_cast<float>(rings);
-    drawList->AddCircleFilled(centre, radius * (0.42f + 0.58f * f), withAlpha(colour, (1.0f - 0.74f * f) * 0.13f), 48);
+    fillCircle(drawList, centre, radius * (0.42f + 0.58f * f), withAlpha(colour, (1.0f - 0.74f * f) * 0.13f), 48);
   }
 }
 

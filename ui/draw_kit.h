@@ -21,6 +21,8 @@ ImVec2 bezierPoint(ImVec2 p0, ImVec2 p1, ImVec2 p2, ImVec2 p3, float t);
 ImVec2 bezierTangent(ImVec2 p0, ImVec2 p1, ImVec2 p2, ImVec2 p3, float t);
 ImVec2 perimeterPoint(ImVec2 min, ImVec2 max, float distance);
 
+// A filled circle of `segments` segments, as the GUI library draws it.
+void fillCircle(ImDrawList* drawList, ImVec2 centre, float radius, uint32_t colour, int segments);
 void radialGlow(ImDrawList* drawList, ImVec2 centre, float radius, uint32_t colour, int rings);
 void glowLine(ImDrawList* drawList, ImVec2 p0, ImVec2 p1, uint32_t colour, float core, float glow);
 void glowFrame(ImDrawList* drawList, ImVec2 min, ImVec2 max, uint32_t colour, float rounding, float strength);

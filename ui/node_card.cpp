@@ -129,8 +129,8 @@ void Editor::drawNodeCard(ImDrawList* drawList, Node& node) {
 
   const ImVec2 iconCenter(min.x + 28, min.y + h / 2);
   radialGlow(drawList, iconCenter, selected ? 34.0f : 29.0f, withAlpha(accent, selected ? 0.88f : 0.64f), 7);
-  drawList->AddCircleFilled(iconCenter, 19.0f,
-                            darkTheme ? rgba(0.045f, 0.085f, 0.135f, 1.0f) : rgba(0.88f, 0.94f, 1.0f, 1.0f), 32);
+  fillCircle(drawList, iconCenter, 19.0f,
+             darkTheme ? rgba(0.045f, 0.085f, 0.135f, 1.0f) : rgba(0.88f, 0.94f, 1.0f, 1.0f), 32);
   drawList->AddCircle(iconCenter, 19.0f, withAlpha(accent, 0.65f), 32, 1.0f);
   drawNodeIcon(drawList, node, iconCenter);
 
@@ -153,15 +153,15 @@ void Editor::drawNodeCard(ImDrawList* drawList, Node& node) {
   if (node.type == static_cast<int32_t>(NodeType::Block)) status = node.enabled ? red : grey;
   const ImVec2 statusCenter(max.x - 12, min.y + 13);
   radialGlow(drawList, statusCenter, 10.0f, status, 4);
-  drawList->AddCircleFilled(statusCenter, 3.5f, status, 16);
+  fillCircle(drawList, statusCenter, 3.5f, status, 16);
 
   const ImVec2 inPort(min.x, min.y + h / 2);
   const ImVec2 outPort(max.x, min.y + h / 2);
   radialGlow(drawList, inPort, 11.0f, red, 4);
-  drawList->AddCircleFilled(inPort, 5.0f, red, 16);
+  fillCircle(drawList, inPort, 5.0f, red, 16);
   drawList->AddCircle(inPort, 5.0f, rgba(1.0f, 0.72f, 0.76f, 1.0f), 16, 1.0f);
   radialGlow(drawList, outPort, 11.0f, cyan, 4);
-  drawList->AddCircleFilled(outPort, 5.0f, rgba(0.018f, 0.025f, 0.035f, 1.0f), 16);
+  fillCircle(drawList, outPort, 5.0f, rgba(0.018f, 0.025f, 0.035f, 1.0f), 16);
   drawList->AddCircle(outPort, 5.0f, cyan, 16, 1.4f);
 
   // Interaction. Cards overlap the canvas surface and each other; the card

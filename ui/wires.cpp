@@ -212,8 +212,8 @@ void Editor::drawWireFlow(ImDrawList* drawList) {
       radialGlow(drawList, p, 17.0f, colour, 6);
       drawList->AddLine(tail, p, withAlpha(colour, 0.22f), 8.0f);
       drawList->AddLine(tail, p, colour, 2.4f);
-      drawList->AddCircleFilled(p, 4.5f, colour, 20);
-      drawList->AddCircleFilled(p, 1.7f, rgba(0.97f, 1, 1, 1), 16);
+      fillCircle(drawList, p, 4.5f, colour, 20);
+      fillCircle(drawList, p, 1.7f, rgba(0.97f, 1, 1, 1), 16);
     }
   }
 }

@@ -127,7 +127,9 @@ bool writeScreenshot(const std::string& path, int width, int height) {
 
 struct SdlSession {
   bool ok = false;
-  SdlSession() { ok = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_GAMECONTROLLER) == 0; }
+  // Game controllers are brought up by the hotkey source, which picks how SDL
+  // finds them first.
+  SdlSession() { ok = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0; }
   ~SdlSession() { SDL_Quit(); }
 };
 

@@ -20,6 +20,7 @@
 #include "app/editor.h"
 #include "platform/linux/icmp_probe.h"
 #include "platform/linux/interface_counters.h"
+#include "platform/linux/nfqueue_driver.h"
 
 namespace rivulo {
 namespace {
@@ -290,14 +291,14 @@ class EditorInA {
     EditorServices services;
     services.openAutoload = false;
     services.monitorProbes = [] { return makeLinuxMonitorProbe(); };
+    services.pingTarget = target;
     editor = std::make_unique<Editor>(std::move(services));
-    // Restarted (still inside A) so that the first ping already goes to the
-    // target with the timeout.
-    editor->stopMonitorThread();
-    std::snprintf(editor->targetInput, sizeof(editor->targetInput), "%s", target);
-    editor->applyTarget();
-    editor->pingTimeoutMs = timeoutMs;
-    editor->startMonitorThread();
+    if (timeoutMs != editor->pingTimeoutMs) {
+      // Restarted (still inside A) so that the first ping already has it.
+      editor->stopMonitorThread();
+      editor->pingTimeoutMs = timeoutMs;
+      editor->startMonitorThread();
+    }
   }
   // Takes samples over until `done` holds or `limit` passes.
   template <typename Done>
@@ -338,6 +339,45 @@ TEST_F(MonitorProbeNetns, ClosingDuringALongPingIsPrompt) {
   const auto before = SteadyClock::now();
   a.editor.reset();
   EXPECT_LT(SteadyClock::now() - before, 500ms);
+}
+
+// Echo replies held back by the wired latency still count: the timeout grows
+// with the delays in force.
+TEST_F(MonitorProbeNetns, FourSecondsOfWiredLatencyStayOnline) {
+  InNamespace in(kNsA);  // the driver, its rules and every thread live in A
+  ASSERT_TRUE(in.entered());
+  EditorServices services;
+  services.openAutoload = false;
+  services.packetDrivers = makeNfqueueDriverFactory();
+  services.monitorProbes = [] { return makeLinuxMonitorProbe(); };
+  services.pingTarget = kAddressB;
+  Editor editor(std::move(services));
+  auto node = [](int32_t id, NodeType type) {
+    Node n;
+    n.id = id;
+    n.type = static_cast<int32_t>(type);
+    n.delayMs = 4000;
+    n.jitterMs = 0;
+    return n;
+  };
+  editor.nodes = {node(1, NodeType::PC), node(2, NodeType::Latency), node(3, NodeType::Router)};
+  editor.connections = {{1, 1, 2, WireDirection::Outbound}, {2, 2, 3, WireDirection::Outbound}};
+  ASSERT_TRUE(editor.startSimulation()) << editor.engine.stats().lastError;
+  EXPECT_EQ(editor.pingTimeoutMs.load(), 6500u);
+
+  bool delayedReply = false;
+  const auto end = SteadyClock::now() + 16s;
+  while (!delayedReply && SteadyClock::now() < end) {
+    std::this_thread::sleep_for(50ms);
+    editor.pollSample();
+    delayedReply = editor.pingOnline && editor.pingMs >= 3900.0f;
+  }
+  EXPECT_TRUE(delayedReply) << editor.statusMessage;
+  EXPECT_LT(editor.pingMs, 5000.0f);
+  EXPECT_TRUE(editor.statusMessage.empty()) << editor.statusMessage;
+  EXPECT_GE(editor.engine.stats().delayed, 1u);
+  editor.stopSimulation();
+  EXPECT_EQ(editor.pingTimeoutMs.load(), 1500u);
 }
 
 }  // namespace

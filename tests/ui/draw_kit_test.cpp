@@ -1,6 +1,9 @@
 #include "ui/draw_kit.h"
 
 #include <gtest/gtest.h>
+#include <imgui_internal.h>
+
+#include "tests/support/ui_harness.h"
 
 namespace rivulo {
 namespace {
@@ -53,6 +56,27 @@ TEST(DrawKit, LightThemeKeepsTheDarkValueOfDashedSlots) {
   EXPECT_FLOAT_EQ(style.Colors[ImGuiCol_WindowBg].x, 0.925f);
   EXPECT_FLOAT_EQ(style.WindowRounding, 16.0f);
   EXPECT_FLOAT_EQ(style.FramePadding.y, 7.0f);
+}
+
+TEST(DrawKit, CachedCirclesDrawExactlyWhatTheLibraryDraws) {
+  test::UiHarness ui;
+  ui.frame();
+  for (int segments : {3, 16, 20, 32, 48, 64, 90}) {
+    ImDrawList library(ImGui::GetDrawListSharedData());
+    ImDrawList ours(ImGui::GetDrawListSharedData());
+    library._ResetForNewFrame();
+    ours._ResetForNewFrame();
+    library.PushClipRectFullScreen();
+    ours.PushClipRectFullScreen();
+    library.AddCircleFilled(ImVec2(123.25f, 77.5f), 17.3f, rgba(1, 0, 0, 0.5f), segments);
+    fillCircle(&ours, ImVec2(123.25f, 77.5f), 17.3f, rgba(1, 0, 0, 0.5f), segments);
+    ASSERT_EQ(library.VtxBuffer.Size, ours.VtxBuffer.Size) << segments;
+    for (int i = 0; i < library.VtxBuffer.Size; ++i) {
+      EXPECT_EQ(library.VtxBuffer[i].pos.x, ours.VtxBuffer[i].pos.x) << segments << " vertex " << i;
+      EXPECT_EQ(library.VtxBuffer[i].pos.y, ours.VtxBuffer[i].pos.y) << segments << " vertex " << i;
+      EXPECT_EQ(library.VtxBuffer[i].col, ours.VtxBuffer[i].col);
+    }
+  }
 }
 
 }  // namespace
