@@ -25,7 +25,12 @@ namespace rivulo {
 namespace {
 
 constexpr const char* kWindowTitle = "Rivulo - Visual Network Editor";
-constexpr const char* kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+// A sans-serif face with the metrics the layout's fixed widths were made for;
+// the first one present is used, else the GUI library's own font.
+constexpr const char* kFontPaths[] = {
+    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+};
 constexpr float kClearColor[4] = {0.01f, 0.018f, 0.032f, 1.0f};
 
 // Window operations of the top bar, on an SDL window.
@@ -193,7 +198,12 @@ int runDesktop(const CommandLine& cl, const std::function<void(Editor&)>& afterS
   io.IniFilename = "linkweave_imgui.ini";
 
   const float uiScale = uiScaleFor(work);
-  if (std::filesystem::exists(kFontPath)) io.Fonts->AddFontFromFileTTF(kFontPath, 17.0f * uiScale);
+  for (const char* fontPath : kFontPaths) {
+    if (std::filesystem::exists(fontPath)) {
+      io.Fonts->AddFontFromFileTTF(fontPath, 17.0f * uiScale);
+      break;
+    }
+  }
 
   ImGui_ImplSDL2_InitForOpenGL(window.get(), gl.context);
   ImGui_ImplOpenGL3_Init("#version 330");
