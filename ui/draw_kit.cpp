@@ -9,19 +9,6 @@
 
 namespace rivulo {
 
-namespace {
-
-uint32_t packChannel(float c) {
-  c = std::clamp(c, 0.0f, 1.0f);
-  return static_cast<uint32_t>(c * 255.0f + 0.5f);
-}
-
-}  // namespace
-
-uint32_t rgba(float r, float g, float b, float a) {
-  return packChannel(r) | (packChannel(g) << 8) | (packChannel(b) << 16) | (packChannel(a) << 24);
-}
-
 ImVec4 unpackColor(uint32_t colour) {
   return ImVec4(static_cast<float>(colour & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
                 static_cast<float>((colour >> 16) & 0xFF) / 255.0f, static_cast<float>((colour >> 24) & 0xFF) / 255.0f);

@@ -7,7 +7,14 @@
 
 namespace rivulo {
 
-uint32_t rgba(float r, float g, float b, float a);
+// Packs each component clamped to [0, 1] as trunc(c x 255 + 0.5).
+inline uint32_t rgba(float r, float g, float b, float a) {
+  auto channel = [](float c) {
+    c = c < 0.0f ? 0.0f : (c > 1.0f ? 1.0f : c);
+    return static_cast<uint32_t>(c * 255.0f + 0.5f);
+  };
+  return channel(r) | (channel(g) << 8) | (channel(b) << 16) | (channel(a) << 24);
+}
 uint32_t withAlpha(uint32_t colour, float factor);
 uint32_t lerpColor(uint32_t a, uint32_t b, float t);
 ImVec4 unpackColor(uint32_t colour);
