@@ -21,6 +21,7 @@
 #include "graph/node.h"
 #include "monitor/monitor_probe.h"
 #include "monitor/monitor_sample.h"
+#include "project/project_path.h"
 #include "ui/file_chooser.h"
 
 struct ImDrawList;
@@ -208,7 +209,7 @@ class Editor {
   int32_t filterMode = 0;                    // 16
   char customFilter[128] = {};               // 17
   char toolboxSearch[64] = {};               // 18
-  char projectPath[260] = {};                // 19
+  char projectPath[kProjectPathSize] = {};  // 19
   std::vector<std::string> projectFiles;     // 20
   int32_t selectedProjectIndex = -1;         // 20
   std::string autoloadProjectName;           // 21

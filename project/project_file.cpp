@@ -26,7 +26,7 @@ namespace {
 constexpr int kWrittenVersion = 3;
 constexpr size_t kHeaderPreviewLength = 80;
 
-void copyProjectPath(char (&buffer)[260], const std::string& path) {
+void copyProjectPath(char (&buffer)[kProjectPathSize], const std::string& path) {
   std::memset(buffer, 0, sizeof(buffer));
   std::memcpy(buffer, path.data(), std::min(path.size(), sizeof(buffer) - 1));
 }

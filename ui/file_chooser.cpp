@@ -22,9 +22,9 @@ namespace {
 constexpr const char* kDefaultProjectPath = "projects/last_project.lwv";
 constexpr const char* kChooserId = "###ProjectFileChooser";
 constexpr const char* kConfirmTitle = "Confirm Save As";
-// The editor keeps project paths in a 260-byte buffer; a longer one would be
-// cut there and later saves would go to a different file.
-constexpr size_t kLongestPath = 259;
+// A longer path than the editor's project path holds would be cut there, and
+// later saves would go to a different file.
+constexpr size_t kLongestPath = kProjectPathSize - 1;
 
 void setName(FileChooserState& chooser, const std::string& text) {
   std::strncpy(chooser.fileName, text.c_str(), sizeof(chooser.fileName) - 1);
@@ -151,7 +151,7 @@ ChooserDecision decideChooserChoice(const std::string& folder, const std::string
         return decision;
       }
       if (path.string().size() > kLongestPath) {
-        decision.message = "The path is too long (at most 259 characters).";
+        decision.message = "The path is too long (at most " + std::to_string(kLongestPath) + " characters).";
         return decision;
       }
       decision.action = fs::exists(fs::symlink_status(path, error)) ? ChooserAction::ConfirmOverwrite
@@ -166,7 +166,7 @@ ChooserDecision decideChooserChoice(const std::string& folder, const std::string
       return decision;
     }
     if (path.string().size() > kLongestPath) {
-      decision.message = "The path is too long (at most 259 characters).";
+      decision.message = "The path is too long (at most " + std::to_string(kLongestPath) + " characters).";
       return decision;
     }
     decision.action = ChooserAction::Accept;

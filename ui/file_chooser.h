@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "project/project_path.h"
+
 namespace rivulo {
 
 struct FileChooserEntry {
@@ -18,7 +20,7 @@ struct FileChooserState {
   bool popupRequested = false;  // the modal opens on the next draw
   bool forSave = false;
   std::string folder;           // the folder shown, absolute
-  char fileName[260] = {};      // the name field: a name or a typed path
+  char fileName[kProjectPathSize] = {};  // the name field: a name or a typed path
   int filterIndex = 0;          // 0 projects (*.lwv), 1 all files
   std::vector<FileChooserEntry> entries;  // folders first, then files
   int selectedEntry = -1;

@@ -43,7 +43,7 @@ TEST(FileChooser, DecidesWhatTheTypedNameMeans) {
       {true, (folder / "sub/deep").string(), ChooserAction::Accept, folder / "sub/deep.lwv"},
       {true, "missing/plan", ChooserAction::None, {}},
       {true, "", ChooserAction::None, {}},
-      {true, std::string(300, 'x'), ChooserAction::None, {}},  // longer than a project path may be
+      {true, std::string(4100, 'x'), ChooserAction::None, {}},  // longer than a project path may be
       {false, "old", ChooserAction::Accept, folder / "old.lwv"},
       {false, "notes.txt", ChooserAction::Accept, folder / "notes.txt"},
       {false, "nothing", ChooserAction::None, {}},
