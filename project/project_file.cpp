@@ -39,8 +39,13 @@ std::string headerPreview(const std::string& text) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (line.size() > kHeaderPreviewLength) {
     size_t cut = kHeaderPreviewLength;
-    // Never end the message inside a UTF-8 sequence.
-    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    // Never end the message inside a UTF-8 sequence: step back to the lead
+    // byte of a character the cut would split. Bytes that are no UTF-8 at
+    // all (a binary file) are cut where they are, not dropped altogether.
+    const auto continuation = [&line](size_t at) { return (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80; };
+    size_t lead = cut;
+    while (lead > 0 && cut - lead < 3 && continuation(lead)) --lead;
+    if (lead < cut && (static_cast<unsigned char>(line[lead]) & 0xC0) == 0xC0) cut = lead;
     line.resize(cut);
   }
   return line.empty() ? "<empty>" : line;

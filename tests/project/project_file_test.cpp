@@ -257,6 +257,10 @@ TEST_F(ProjectFile, ByteOrderMarksAndUtf16) {
 
 TEST_F(ProjectFile, RefusedFilesLeaveEverythingAsItWas) {
   const std::string longLine = "LINKWEAVE 9 " + std::string(100, 'x');
+  // A four-byte character across the 80th byte goes whole or not at all;
+  // bytes that are no UTF-8 at all still show their first 80.
+  const std::string splitLine = "LINKWEAVE 9 " + std::string(66, 'x') + "\xF0\x9F\x98\x80 tail";
+  const std::string binaryLine = "LINKWEAVE 9 " + std::string(100, '\x80');
   struct Case {
     const char* file;
     std::string bytes;  // written unless the file is "missing" or "folder"
@@ -273,6 +277,8 @@ TEST_F(ProjectFile, RefusedFilesLeaveEverythingAsItWas) {
       {"v0.lwv", "LINKWEAVE 0", "unsupported project format: {name} (header: LINKWEAVE 0)"},
       {"magic.lwv", "\nOTHER 3\n", "unsupported project format: {name} (header: <empty>)"},
       {"long.lwv", longLine, "unsupported project format: {name} (header: " + longLine.substr(0, 80) + ")"},
+      {"split.lwv", splitLine, "unsupported project format: {name} (header: " + splitLine.substr(0, 78) + ")"},
+      {"binary.lwv", binaryLine, "unsupported project format: {name} (header: " + binaryLine.substr(0, 80) + ")"},
       {"node-short.lwv", "LINKWEAVE 3\nNODE 1 1 \"a\" 0 0 0 0 0 0 0 0 0 0\n", "damaged NODE entry in {name}"},
       {"node-word.lwv", "LINKWEAVE 3\nNODE 1 1 a 0 zero 0 0 0 0 0 0 0 0 1\n", "damaged NODE entry in {name}"},
       {"node-quote.lwv", "LINKWEAVE 3\nNODE 1 1 \"open 0 0 0 0 0 0 0 0 0 0 1\n", "damaged NODE entry in {name}"},
