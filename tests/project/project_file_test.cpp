@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,29 @@ TEST_F(ProjectFile, RoundTripsEveryField) {
   EXPECT_FALSE(editor.darkTheme);
   ASSERT_EQ(editor.connections.size(), 1u);
   EXPECT_EQ(editor.connections[0].direction, WireDirection::Inbound);
+}
+
+TEST_F(ProjectFile, AValueTypedBeyondTheFloatRangeStillSavesAReadableFile) {
+  // Typing 1e39 into a drag field leaves infinity in the node.
+  editor.addNode(NodeType::PC, 0, 0);
+  editor.addNode(NodeType::Latency, 0, 0);
+  editor.addNode(NodeType::Router, 0, 0);
+  editor.createConnection(1, 2, WireDirection::Outbound);
+  editor.createConnection(2, 3, WireDirection::Outbound);
+  Node& latency = editor.nodes[1];
+  latency.delayMs = std::numeric_limits<float>::infinity();
+  latency.jitterMs = -std::numeric_limits<float>::infinity();
+  latency.limitKBps = std::numeric_limits<float>::quiet_NaN();
+  const ActiveEffects before = editor.resolveEffects();
+  const std::string path = folder.file("huge.lwv");
+  editor.saveProject(path);
+  EXPECT_NE(readBytes(path).find("NODE 2 5 \"Latency 2\" 0 0 3.40282e+38 -3.40282e+38 10 0 "), std::string::npos)
+      << readBytes(path);
+
+  Editor fresh(test::quietServices());
+  ASSERT_TRUE(fresh.loadProject(path)) << fresh.eventLog.back().text;
+  EXPECT_EQ(fresh.resolveEffects(), before);
+  EXPECT_EQ(before.outbound.latencyMs, 30000u);
 }
 
 TEST_F(ProjectFile, AcceptedVariants) {
