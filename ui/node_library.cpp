@@ -74,7 +74,9 @@ bool Editor::drawLibraryTile(const char* label, NodeType type, const char* descr
     runningLight(drawList, min, max, accent, rgba(0.96f, 0.18f, 0.72f, 1.0f), 37.0f * static_cast<float>(typeValue),
                  135.0f, 58.0f);
   }
-  if (hovered && !held) {
+  // Also while the tile is pressed: once it is dragged the library's
+  // tooltip gives way to the drag preview.
+  if (hovered) {
     ImGui::BeginTooltip();
     ImGui::TextUnformatted(label);
     ImGui::Separator();

@@ -172,7 +172,10 @@ int runDesktop(const CommandLine& cl, const std::function<void(Editor&)>& afterS
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
 
   const bool offscreen = !cl.screenshotPath.empty();
-  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+  // Created hidden and shown once the renderer exists: a machine without a
+  // usable OpenGL never flashes an empty window.
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI |
+                 SDL_WINDOW_HIDDEN;
   std::unique_ptr<SDL_Window, WindowDeleter> window(
       SDL_CreateWindow(kWindowTitle, geometry.x, geometry.y, geometry.width, geometry.height, flags));
   if (!window) {
@@ -190,6 +193,7 @@ int runDesktop(const CommandLine& cl, const std::function<void(Editor&)>& afterS
   }
   SDL_GL_MakeCurrent(window.get(), gl.context);
   SDL_GL_SetSwapInterval(1);
+  SDL_ShowWindow(window.get());
 
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "tests/support/run_command.h"
+#include "tests/support/temp_folder.h"
 
 namespace rivulo {
 namespace {
@@ -40,25 +41,9 @@ PngSize readPngSize(const fs::path& path) {
   return {be32(16), be32(20)};
 }
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/rivulo-test-XXXXXX";
-    path_ = ::mkdtemp(pattern);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 TEST(Desktop, ScreenshotUnderXvfb) {
   if (!test::commandExists("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
-  TempDir dir;
+  test::TempFolder dir;
   const fs::path shot = dir.path() / "shot.png";
   const std::string command = "cd " + shellQuote(dir.path()) + " && " + kNoLeakCheck +
                               "timeout 120 xvfb-run -a -s '-screen 0 1600x900x24' " + shellQuote(kBinary) +

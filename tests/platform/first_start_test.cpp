@@ -4,9 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "tests/support/run_command.h"
+#include "tests/support/temp_folder.h"
 
 namespace rivulo {
 namespace {
@@ -15,34 +15,18 @@ namespace fs = std::filesystem;
 using test::runCommand;
 using test::shellQuote;
 
-std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::readFile;
 
-class InstallFolder {
+class InstallFolder : public test::TempFolder {
  public:
-  InstallFolder() {
-    char pattern[] = "/tmp/rivulo-install-XXXXXX";
-    path_ = ::mkdtemp(pattern);
-  }
-  ~InstallFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
   // The build's seeding step, run against this folder.
   int seed() const {
     const fs::path source = RIVULO_SOURCE_DIR;
     return runCommand("cmake -DSEED=" + shellQuote((source / "projects-seed/demo.lwv").string()) +
-                      " -DDEST=" + shellQuote((path_ / "projects").string()) + " -P " +
+                      " -DDEST=" + shellQuote((path() / "projects").string()) + " -P " +
                       shellQuote((source / "cmake/seed_demo.cmake").string()))
         .exitCode;
   }
-
- private:
-  fs::path path_;
 };
 
 TEST(FirstStart, SeedsOnlyAFolderWithoutProjects) {
@@ -71,7 +55,7 @@ TEST(FirstStart, ACopiedProgramOpensTheDemoFromItsOwnFolder) {
                               shellQuote((install.path() / "shot.png").string()) + " --frames 5";
   test::CommandResult result = runCommand(command);
   ASSERT_EQ(result.exitCode, 0) << result.output;
-  EXPECT_EQ(readText(install.path() / "projects/autoload.txt"), "demo.lwv\n");
+  EXPECT_EQ(readFile(install.path() / "projects/autoload.txt"), "demo.lwv\n");
   EXPECT_TRUE(fs::exists(install.path() / "shot.png"));
   EXPECT_FALSE(fs::exists(install.path() / "elsewhere/projects"));
 }

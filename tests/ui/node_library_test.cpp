@@ -1,8 +1,11 @@
 #include "ui/node_library.h"
 
 #include <gtest/gtest.h>
+#include <imgui_internal.h>
 
 #include <set>
+#include <string>
+#include <vector>
 
 #include "graph/node_catalogue.h"
 #include "tests/support/ui_harness.h"
@@ -33,6 +36,17 @@ TEST(NodeLibrarySearch, MatchesLabelsAndDescriptions) {
   EXPECT_EQ(matching("ping"), (std::set<std::string>{"Ping Probe"}));
 }
 
+// Names of the tooltip windows shown in the last frame.
+std::vector<std::string> shownTooltips() {
+  std::vector<std::string> names;
+  for (ImGuiWindow* window : ImGui::GetCurrentContext()->Windows) {
+    if ((window->Flags & ImGuiWindowFlags_Tooltip) != 0 && window->Active && !window->Hidden) {
+      names.push_back(window->Name);
+    }
+  }
+  return names;
+}
+
 class NodeLibraryUi : public ::testing::Test {
  protected:
   NodeLibraryUi() { ui.frame(3); }
@@ -57,6 +71,21 @@ TEST_F(NodeLibraryUi, ReleasingOverAnotherPanelAddsNothing) {
   ui.drag(ui.itemCenter("Latency"), ui.itemCenter("Clear"), 10);
   EXPECT_TRUE(ui.editor().nodes.empty());
   EXPECT_FALSE(ui.logContains("Added"));
+}
+
+TEST_F(NodeLibraryUi, TooltipShowsWhileHoveredOrPressedAndGivesWayToTheDragPreview) {
+  const ImVec2 tile = ui.itemCenter("Throttle");
+  ui.moveMouse(tile);
+  ui.frame();
+  EXPECT_EQ(shownTooltips(), std::vector<std::string>{"##Tooltip_00"});
+  ui.pressMouse();
+  ui.frame();
+  EXPECT_EQ(shownTooltips(), std::vector<std::string>{"##Tooltip_00"});
+  for (int step = 1; step <= 4; ++step) ui.moveMouse(ImVec2(tile.x + 10.0f * step, tile.y));
+  const std::vector<std::string> dragging = shownTooltips();
+  ASSERT_EQ(dragging.size(), 1u);
+  EXPECT_EQ(dragging.front().rfind("##Tooltip_DragDrop", 0), 0u);
+  ui.releaseMouse();
 }
 
 TEST_F(NodeLibraryUi, SearchAndCollapsedHeadersHideTiles) {
