@@ -3,6 +3,7 @@
 // whole file has been accepted, so a damaged file never costs the user the
 // graph on screen.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -39,8 +40,13 @@ std::string headerPreview(const std::string& text) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (line.size() > kHeaderPreviewLength) {
     size_t cut = kHeaderPreviewLength;
-    // Never end the message inside a UTF-8 sequence.
-    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    // Never end the message inside a UTF-8 sequence: step back to the lead
+    // byte of a character the cut would split. Bytes that are no UTF-8 at
+    // all (a binary file) are cut where they are, not dropped altogether.
+    const auto continuation = [&line](size_t at) { return (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80; };
+    size_t lead = cut;
+    while (lead > 0 && cut - lead < 3 && continuation(lead)) --lead;
+    if (lead < cut && (static_cast<unsigned char>(line[lead]) & 0xC0) == 0xC0) cut = lead;
     line.resize(cut);
   }
   return line.empty() ? "<empty>" : line;
@@ -123,16 +129,27 @@ std::string parseRecords(std::istream& in, int version, const std::string& fileN
   return {};
 }
 
+// A value the reader can take back. The properties panel's typed input is
+// not range-limited, so "1e39" reaches a node as infinity; written as "inf"
+// it would make the whole file unreadable. The nearest finite value (and 0
+// for a NaN) resolves to the same effect settings, which bound every value.
+float storableFloat(float value) {
+  if (std::isnan(value)) return 0.0f;
+  return std::clamp(value, std::numeric_limits<float>::lowest(), std::numeric_limits<float>::max());
+}
+
 std::string serialiseProject(const Editor& editor) {
   std::ostringstream out;
   out.imbue(std::locale::classic());
   out << "LINKWEAVE " << kWrittenVersion << '\n';
   out << "VIEW " << (editor.snapToGrid ? 1 : 0) << ' ' << (editor.darkTheme ? 1 : 0) << '\n';
   for (const Node& node : editor.nodes) {
-    out << "NODE " << node.id << ' ' << node.type << ' ' << std::quoted(node.name) << ' ' << node.position.x << ' '
-        << node.position.y << ' ' << node.delayMs << ' ' << node.jitterMs << ' ' << node.dropPercent << ' '
-        << node.limitKBps << ' ' << node.holdMs << ' ' << node.burstMs << ' ' << node.duplicatePercent << ' '
-        << node.dropEveryNth << ' ' << (node.enabled ? 1 : 0) << '\n';
+    out << "NODE " << node.id << ' ' << node.type << ' ' << std::quoted(node.name);
+    for (float value : {node.position.x, node.position.y, node.delayMs, node.jitterMs, node.dropPercent,
+                        node.limitKBps, node.holdMs, node.burstMs, node.duplicatePercent}) {
+      out << ' ' << storableFloat(value);
+    }
+    out << ' ' << node.dropEveryNth << ' ' << (node.enabled ? 1 : 0) << '\n';
   }
   for (const Connection& wire : editor.connections) {
     out << "WIRE " << wire.id << ' ' << wire.fromId << ' ' << wire.toId << ' ' << static_cast<int32_t>(wire.direction)

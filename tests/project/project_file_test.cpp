@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -147,6 +148,29 @@ TEST_F(ProjectFile, RoundTripsEveryField) {
   EXPECT_EQ(editor.connections[0].direction, WireDirection::Inbound);
 }
 
+TEST_F(ProjectFile, AValueTypedBeyondTheFloatRangeStillSavesAReadableFile) {
+  // Typing 1e39 into a drag field leaves infinity in the node.
+  editor.addNode(NodeType::PC, 0, 0);
+  editor.addNode(NodeType::Latency, 0, 0);
+  editor.addNode(NodeType::Router, 0, 0);
+  editor.createConnection(1, 2, WireDirection::Outbound);
+  editor.createConnection(2, 3, WireDirection::Outbound);
+  Node& latency = editor.nodes[1];
+  latency.delayMs = std::numeric_limits<float>::infinity();
+  latency.jitterMs = -std::numeric_limits<float>::infinity();
+  latency.limitKBps = std::numeric_limits<float>::quiet_NaN();
+  const ActiveEffects before = editor.resolveEffects();
+  const std::string path = folder.file("huge.lwv");
+  editor.saveProject(path);
+  EXPECT_NE(readBytes(path).find("NODE 2 5 \"Latency 2\" 0 0 3.40282e+38 -3.40282e+38 10 0 "), std::string::npos)
+      << readBytes(path);
+
+  Editor fresh(test::quietServices());
+  ASSERT_TRUE(fresh.loadProject(path)) << fresh.eventLog.back().text;
+  EXPECT_EQ(fresh.resolveEffects(), before);
+  EXPECT_EQ(before.outbound.latencyMs, 30000u);
+}
+
 TEST_F(ProjectFile, AcceptedVariants) {
   struct Case {
     const char* what;
@@ -257,6 +281,10 @@ TEST_F(ProjectFile, ByteOrderMarksAndUtf16) {
 
 TEST_F(ProjectFile, RefusedFilesLeaveEverythingAsItWas) {
   const std::string longLine = "LINKWEAVE 9 " + std::string(100, 'x');
+  // A four-byte character across the 80th byte goes whole or not at all;
+  // bytes that are no UTF-8 at all still show their first 80.
+  const std::string splitLine = "LINKWEAVE 9 " + std::string(66, 'x') + "\xF0\x9F\x98\x80 tail";
+  const std::string binaryLine = "LINKWEAVE 9 " + std::string(100, '\x80');
   struct Case {
     const char* file;
     std::string bytes;  // written unless the file is "missing" or "folder"
@@ -273,6 +301,8 @@ TEST_F(ProjectFile, RefusedFilesLeaveEverythingAsItWas) {
       {"v0.lwv", "LINKWEAVE 0", "unsupported project format: {name} (header: LINKWEAVE 0)"},
       {"magic.lwv", "\nOTHER 3\n", "unsupported project format: {name} (header: <empty>)"},
       {"long.lwv", longLine, "unsupported project format: {name} (header: " + longLine.substr(0, 80) + ")"},
+      {"split.lwv", splitLine, "unsupported project format: {name} (header: " + splitLine.substr(0, 78) + ")"},
+      {"binary.lwv", binaryLine, "unsupported project format: {name} (header: " + binaryLine.substr(0, 80) + ")"},
       {"node-short.lwv", "LINKWEAVE 3\nNODE 1 1 \"a\" 0 0 0 0 0 0 0 0 0 0\n", "damaged NODE entry in {name}"},
       {"node-word.lwv", "LINKWEAVE 3\nNODE 1 1 a 0 zero 0 0 0 0 0 0 0 0 1\n", "damaged NODE entry in {name}"},
       {"node-quote.lwv", "LINKWEAVE 3\nNODE 1 1 \"open 0 0 0 0 0 0 0 0 0 0 1\n", "damaged NODE entry in {name}"},
