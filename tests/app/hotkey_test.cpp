@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/editor.h"
 #include "app/hotkey_table.h"
+#include "tests/support/fake_window_actions.h"
 #include "tests/support/ui_harness.h"
 
 namespace rivulo {
@@ -28,21 +29,7 @@ class FakeHotkeySource final : public HotkeySource {
   void release(const HotkeyBinding& b) { down.erase({b.kind, b.code}); }
 };
 
-class FakeWindow final : public WindowActions {
- public:
-  bool focused = true;
-  bool isMinimized() const override { return false; }
-  bool isMaximized() const override { return false; }
-  bool hasInputFocus() const override { return focused; }
-  void minimize() override {}
-  void maximize() override {}
-  void restore() override {}
-  void requestClose() override {}
-  ScreenPoint globalMousePosition() const override { return {}; }
-  bool leftButtonDown() const override { return false; }
-  ScreenRect windowRect() const override { return {0, 0, 1600, 900}; }
-  void moveWindow(int, int) override {}
-};
+using test::FakeWindowActions;
 
 int rowOf(const char* name) {
   const auto& table = hotkeyTable();
@@ -200,7 +187,7 @@ TEST(HotkeyPoll, TextFieldInTheForegroundSilencesKeysOnly) {
   };
   for (const Case& c : cases) {
     FakeHotkeySource source;
-    FakeWindow window;
+    FakeWindowActions window;
     window.focused = c.focused;
     EditorServices services;
     services.hotkeys = &source;

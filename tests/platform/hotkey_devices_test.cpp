@@ -27,6 +27,7 @@
 #include "platform/linux/linux_hotkeys.h"
 #include "platform/linux/linux_key_map.h"
 #include "tests/support/fake_packet_driver.h"
+#include "tests/support/fake_window_actions.h"
 #include "tests/support/run_command.h"
 
 namespace rivulo {
@@ -35,19 +36,12 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-class BackgroundWindow final : public WindowActions {
- public:
-  bool isMinimized() const override { return true; }
-  bool isMaximized() const override { return false; }
-  bool hasInputFocus() const override { return false; }
-  void minimize() override {}
-  void maximize() override {}
-  void restore() override {}
-  void requestClose() override {}
-  ScreenPoint globalMousePosition() const override { return {}; }
-  bool leftButtonDown() const override { return false; }
-  ScreenRect windowRect() const override { return {}; }
-  void moveWindow(int, int) override {}
+// A window that is minimised and never has the focus.
+struct BackgroundWindow : test::FakeWindowActions {
+  BackgroundWindow() {
+    minimized = true;
+    focused = false;
+  }
 };
 
 // An X server of the test's own, gone with the object.

@@ -1,6 +1,7 @@
 #pragma once
-// A window that only records what the top bar asks of it. Its global mouse
-// position follows the GUI mouse, shifted by where the window sits on screen.
+// A window that only records what the top bar asks of it, and that can be
+// told to be minimised or in the background. Its global mouse position
+// follows the GUI mouse, shifted by where the window sits on screen.
 #include <imgui.h>
 
 #include <vector>
@@ -11,9 +12,9 @@ namespace rivulo::test {
 
 class FakeWindowActions final : public WindowActions {
  public:
-  bool isMinimized() const override { return false; }
+  bool isMinimized() const override { return minimized; }
   bool isMaximized() const override { return maximized; }
-  bool hasInputFocus() const override { return true; }
+  bool hasInputFocus() const override { return focused; }
   void minimize() override { ++minimizeCalls; }
   void maximize() override {
     ++maximizeCalls;
@@ -33,7 +34,9 @@ class FakeWindowActions final : public WindowActions {
   // The window does not really move, so the GUI mouse keeps its coordinates.
   void moveWindow(int x, int y) override { moves.push_back(ScreenPoint{x, y}); }
 
+  bool minimized = false;
   bool maximized = false;
+  bool focused = true;
   ScreenRect rect{100, 50, 1700, 950};
   int minimizeCalls = 0;
   int maximizeCalls = 0;
