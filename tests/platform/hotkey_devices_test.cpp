@@ -37,12 +37,12 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // A window that is minimised and never has the focus.
-struct BackgroundWindow : test::FakeWindowActions {
-  BackgroundWindow() {
-    minimized = true;
-    focused = false;
-  }
-};
+test::FakeWindowActions backgroundWindow() {
+  test::FakeWindowActions window;
+  window.minimized = true;
+  window.focused = false;
+  return window;
+}
 
 // An X server of the test's own, gone with the object.
 class Xvfb {
@@ -142,7 +142,7 @@ class HotkeyUnderX11 : public ::testing::Test {
 
   std::unique_ptr<Xvfb> xvfb;
   std::shared_ptr<test::FakeNetwork> network = test::FakeNetwork::create();
-  BackgroundWindow window;
+  test::FakeWindowActions window = backgroundWindow();
   std::shared_ptr<HotkeySource> source;
   std::unique_ptr<Editor> editor;
 };
