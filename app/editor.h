@@ -28,10 +28,8 @@ struct ImDrawList;
 struct ImVec2;
 
 namespace rivulo {
-struct WireCurve;
-}
 
-namespace rivulo {
+struct WireCurve;
 
 enum class EditMode : int32_t {
   Select = 0,
