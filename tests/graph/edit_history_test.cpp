@@ -5,15 +5,9 @@
 namespace rivulo {
 namespace {
 
-EditorServices quietServices() {
-  EditorServices services;
-  services.openAutoload = false;
-  return services;
-}
-
 class EditHistory : public ::testing::Test {
  protected:
-  EditHistory() : editor(quietServices()) {
+  EditHistory() {
     editor.canvasSize = {2000.0f, 2000.0f};
     editor.eventLog.clear();
   }

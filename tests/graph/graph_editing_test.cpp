@@ -8,17 +8,11 @@
 namespace rivulo {
 namespace {
 
-EditorServices quietServices() {
-  EditorServices services;
-  services.openAutoload = false;
-  return services;
-}
-
 // A bare editor: no GUI context (text is 7 px a character), a large canvas and
 // an empty log, so every test sees only the lines it caused.
 class GraphEditing : public ::testing::Test {
  protected:
-  GraphEditing() : editor(quietServices()) {
+  GraphEditing() {
     editor.canvasSize = {2000.0f, 2000.0f};
     editor.eventLog.clear();
   }

@@ -17,12 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-EditorServices quietServices() {
-  EditorServices services;
-  services.openAutoload = false;
-  return services;
-}
-
 void publish(Editor& editor, const MonitorSample& sample) {
   std::lock_guard<std::mutex> lock(editor.monitorMutex);
   editor.sharedSample = sample;
@@ -57,7 +51,7 @@ TEST(PollSample, TotalsAndRatesFromSuccessiveSamples) {
       {counters(4, 900, 600), 0, 100, 0, 70, 4, 3},              // in went backwards: 0, not a wrap
       {counters(5, 950, 610), 0, 110, 50, 10, 5, 4},
   };
-  Editor editor(quietServices());
+  Editor editor;
   int index = 0;
   for (const Step& step : steps) {
     publish(editor, step.sample);
@@ -78,7 +72,7 @@ TEST(PollSample, TotalsAndRatesFromSuccessiveSamples) {
 }
 
 TEST(PollSample, HistoriesKeepTheNewestNinety) {
-  Editor editor(quietServices());
+  Editor editor;
   for (uint64_t i = 1; i <= 100; ++i) {
     MonitorSample sample = counters(i, i * 10, i * 20);
     sample.online = true;
@@ -97,7 +91,7 @@ TEST(PollSample, HistoriesKeepTheNewestNinety) {
 }
 
 TEST(PollSample, ResetStartsANewBaseline) {
-  Editor editor(quietServices());
+  Editor editor;
   publish(editor, counters(1, 100, 100));
   editor.pollSample();
   publish(editor, counters(2, 160, 190));
@@ -134,7 +128,7 @@ TEST(ApplyTarget, TrimsOrRefuses) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    Editor editor(quietServices());
+    Editor editor;
     editor.pingHistory = {5, 6};
     editor.inRateHistory = {1};
     editor.statusMessage = "old";
@@ -201,7 +195,7 @@ class FakeProbe final : public MonitorProbe {
 };
 
 EditorServices fakeServices(const std::shared_ptr<FakeNetwork>& network) {
-  EditorServices services = quietServices();
+  EditorServices services;
   services.monitorProbes = [network] { return std::make_unique<FakeProbe>(network); };
   return services;
 }
@@ -280,7 +274,7 @@ TEST(MonitorWorker, ClosingDuringALongPingIsPrompt) {
 }
 
 TEST(NetworkPanel, TargetButtonsAndDriverStart) {
-  test::UiHarness ui(ImVec2(1600, 900), quietServices());
+  test::UiHarness ui(ImVec2(1600, 900));
   ui.editor().requestedTab = 1;
   ui.frame(3);
   std::snprintf(ui.editor().targetInput, sizeof(ui.editor().targetInput), "   ");
@@ -298,7 +292,7 @@ TEST(NetworkPanel, TargetButtonsAndDriverStart) {
 
 TEST(NetworkPanel, PassiveMonitorStartsAndStops) {
   auto packets = test::FakeNetwork::create();
-  EditorServices services = quietServices();
+  EditorServices services;
   services.packetDrivers = packets->factory();
   test::UiHarness ui(ImVec2(1600, 900), std::move(services));
   ui.editor().requestedTab = 1;
@@ -322,7 +316,7 @@ TEST(NetworkPanel, PassiveMonitorStartsAndStops) {
 // The activity rates follow the engine's counters on the GUI clock.
 TEST(ModuleActivity, SmoothedRatesScaleAndCounterReset) {
   auto packets = test::FakeNetwork::create();
-  EditorServices services = quietServices();
+  EditorServices services;
   services.packetDrivers = packets->factory();
   test::UiHarness ui(ImVec2(1600, 900), std::move(services));
   Editor& editor = ui.editor();

@@ -27,7 +27,7 @@ const char kWorkedExample[] =
 
 class ProjectFile : public ::testing::Test {
  protected:
-  ProjectFile() : editor(test::quietServices()) {
+  ProjectFile() {
     editor.canvasSize = {2000.0f, 2000.0f};
     editor.eventLog.clear();
   }
@@ -91,7 +91,7 @@ TEST_F(ProjectFile, WritesTheWorkedExampleByteForByte) {
 TEST_F(ProjectFile, ReadsTheWorkedExampleIntoAFreshEditor) {
   buildWorkedExample();
   const std::vector<Node> expected = editor.nodes;
-  Editor other(test::quietServices());
+  Editor other;
   other.darkTheme = false;
   const std::string path = folder.write("example.lwv", kWorkedExample);
   ASSERT_TRUE(other.loadProject(path));
@@ -165,7 +165,7 @@ TEST_F(ProjectFile, AValueTypedBeyondTheFloatRangeStillSavesAReadableFile) {
   EXPECT_NE(readBytes(path).find("NODE 2 5 \"Latency 2\" 0 0 3.40282e+38 -3.40282e+38 10 0 "), std::string::npos)
       << readBytes(path);
 
-  Editor fresh(test::quietServices());
+  Editor fresh;
   ASSERT_TRUE(fresh.loadProject(path)) << fresh.eventLog.back().text;
   EXPECT_EQ(fresh.resolveEffects(), before);
   EXPECT_EQ(before.outbound.latencyMs, 30000u);
@@ -198,7 +198,7 @@ TEST_F(ProjectFile, AcceptedVariants) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Editor fresh(test::quietServices());
+    Editor fresh;
     fresh.darkTheme = false;
     ASSERT_TRUE(fresh.loadProject(folder.write("variant.lwv", c.text))) << fresh.eventLog.back().text;
     EXPECT_EQ(fresh.nodes.size(), c.nodes);
@@ -268,7 +268,7 @@ TEST_F(ProjectFile, ByteOrderMarksAndUtf16) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Editor fresh(test::quietServices());
+    Editor fresh;
     const std::string path = folder.write("enc.lwv", c.bytes);
     ASSERT_TRUE(fresh.loadProject(path)) << fresh.eventLog.back().text;
     ASSERT_EQ(fresh.nodes.size(), 1u);

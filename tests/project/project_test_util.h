@@ -47,10 +47,4 @@ inline std::string readBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline EditorServices quietServices() {
-  EditorServices services;
-  services.openAutoload = false;
-  return services;
-}
-
 }  // namespace rivulo::test

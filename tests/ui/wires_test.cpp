@@ -13,14 +13,8 @@ namespace {
 // Two 100 x 50 cards with centres at (100, 100) and (300, 100) unless moved.
 class WireGeometry : public ::testing::Test {
  protected:
-  WireGeometry() : editor(noAutoload()) {
+  WireGeometry() {
     editor.nodes = {card(1, 50, 75), card(2, 250, 75)};
-  }
-
-  static EditorServices noAutoload() {
-    EditorServices services;
-    services.openAutoload = false;
-    return services;
   }
 
   static Node card(int32_t id, float x, float y) {
