@@ -242,7 +242,7 @@ TEST_F(HeadlessE2E, BlockOneDirectionOnly) {
 }
 
 TEST_F(HeadlessE2E, ThrottleHoldsTcpToTheRate) {
-  if (test::shell("command -v iperf3").exitCode != 0) GTEST_SKIP() << "needs iperf3";
+  if (test::runCommand("command -v iperf3").exitCode != 0) GTEST_SKIP() << "needs iperf3";
   writeProject({{8, 100}}, {});  // 100 KB/s = 102400 bytes/s leaving A
   net_->in(net_->b(), "iperf3 -s -1 -D -p 5201");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -261,7 +261,7 @@ TEST_F(HeadlessE2E, ThrottleHoldsTcpToTheRate) {
 // Large TCP segments that are held (re-sent by us, cut to the MTU) or copied
 // must arrive with valid checksums, or TCP would stall to nothing.
 TEST_F(HeadlessE2E, TcpSurvivesHeldAndCopiedLargeSegments) {
-  if (test::shell("command -v iperf3").exitCode != 0) GTEST_SKIP() << "needs iperf3";
+  if (test::runCommand("command -v iperf3").exitCode != 0) GTEST_SKIP() << "needs iperf3";
   int port = 5210;
   auto mbits = [&](const std::string& extra) {
     const std::string p = std::to_string(port++);
@@ -410,7 +410,7 @@ TEST_F(HeadlessE2E, LoadAndStartFailuresExitWithOne) {
       << badFilter.output();
   EXPECT_FALSE(ourRules());
 
-  if (test::shell("command -v setpriv").exitCode != 0) GTEST_SKIP() << "needs setpriv for the permission case";
+  if (test::runCommand("command -v setpriv").exitCode != 0) GTEST_SKIP() << "needs setpriv for the permission case";
   // uid 0 without CAP_NET_ADMIN (dropped from the bounding set before exec).
   auto r = net_->in(net_->a(), std::string("setpriv --bounding-set -net_admin ") + RIVULO_BINARY + " --headless " +
                                    project_.string() + " --seconds 1");

@@ -9,22 +9,9 @@
 
 namespace rivulo::test {
 
-ShellResult shell(const std::string& command) {
-  ShellResult r;
-  std::string full = command + " 2>&1";
-  FILE* p = ::popen(full.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-  int status = ::pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
 std::string namespaceSkipReason() {
   if (geteuid() != 0) return "needs root to create network namespaces and install netfilter rules";
-  if (shell("command -v ip && command -v iptables-restore && command -v ping").exitCode != 0)
+  if (runCommand("command -v ip && command -v iptables-restore && command -v ping").exitCode != 0)
     return "needs iproute2, iptables and ping";
   return {};
 }
@@ -34,7 +21,7 @@ namespace {
 // Namespaces of test runs that died (their pid is gone) are deleted first,
 // so a crashed run never leaves a namespace behind for the next one.
 void removeOrphans() {
-  ShellResult list = shell("ip netns list");
+  CommandResult list = runCommand("ip netns list");
   std::istringstream in(list.output);
   std::string line;
   while (std::getline(in, line)) {
@@ -43,7 +30,7 @@ void removeOrphans() {
     size_t dash = name.find('-');
     if (dash == std::string::npos) continue;
     int pid = std::atoi(name.c_str() + 3);
-    if (pid > 0 && ::kill(pid, 0) != 0) shell("ip netns del " + name);
+    if (pid > 0 && ::kill(pid, 0) != 0) runCommand("ip netns del " + name);
   }
 }
 
@@ -66,7 +53,7 @@ NamespacePair::NamespacePair() {
     << "ip -n " << a_ << " addr add " << kAddr6A << "/64 dev " << vethA << " nodad; "
     << "ip -n " << b_ << " addr add " << kAddr6B << "/64 dev " << vethB << " nodad; "
     << "ip -n " << a_ << " link set " << vethA << " up; ip -n " << b_ << " link set " << vethB << " up";
-  ShellResult r = shell(s.str());
+  CommandResult r = runCommand(s.str());
   ok_ = r.exitCode == 0;
   if (!ok_) error_ = r.output;
   // Wait (bounded) until the link carries traffic.
@@ -81,13 +68,13 @@ NamespacePair::NamespacePair() {
 }
 
 NamespacePair::~NamespacePair() {
-  shell("ip netns pids " + a_ + " | xargs -r kill -9; ip netns pids " + b_ + " | xargs -r kill -9");
-  shell("ip netns del " + a_);
-  shell("ip netns del " + b_);
+  runCommand("ip netns pids " + a_ + " | xargs -r kill -9; ip netns pids " + b_ + " | xargs -r kill -9");
+  runCommand("ip netns del " + a_);
+  runCommand("ip netns del " + b_);
 }
 
-ShellResult NamespacePair::in(const std::string& ns, const std::string& command) const {
-  return shell("ip netns exec " + ns + " sh -c '" + command + "'");
+CommandResult NamespacePair::in(const std::string& ns, const std::string& command) const {
+  return runCommand("ip netns exec " + ns + " sh -c '" + command + "'");
 }
 
 PingStats parsePing(const std::string& output) {

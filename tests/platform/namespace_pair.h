@@ -8,15 +8,9 @@
 #include <chrono>
 #include <string>
 
+#include "tests/support/run_command.h"
+
 namespace rivulo::test {
-
-struct ShellResult {
-  int exitCode = -1;
-  std::string output;
-};
-
-// Runs `command` with /bin/sh, stdout and stderr captured.
-ShellResult shell(const std::string& command);
 
 // Why namespace tests cannot run here, or "" when they can.
 std::string namespaceSkipReason();
@@ -39,7 +33,7 @@ class NamespacePair {
   static constexpr const char* kAddr6B = "fd77::2";
 
   // Runs a command inside namespace `ns`.
-  ShellResult in(const std::string& ns, const std::string& command) const;
+  CommandResult in(const std::string& ns, const std::string& command) const;
 
  private:
   std::string a_, b_;
